@@ -13,7 +13,7 @@ typedef struct {
 } BlockHeader;
 
 #define BLOCK_MAGIC 0x4B4C4230564B5241ull /* "ARKV0BLK" */
-#define BLOCK_DEAD  0x444145444B4C4230ull
+#define BLOCK_DEAD 0x444145444B4C4230ull
 
 static BlockHeader *header_of(HGLOBAL h)
 {

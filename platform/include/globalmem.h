@@ -13,7 +13,7 @@ typedef void *HGLOBAL;
 
 #define GMEM_MOVEABLE 0x0002
 #define GMEM_ZEROINIT 0x0040
-#define GHND          0x0042
+#define GHND 0x0042
 
 #if defined(__GNUC__)
 #define ARKAVO_GLOBALMEM_API __attribute__((visibility("default")))

@@ -9,7 +9,8 @@ using arkavo::GlobalBlock;
 
 TEST(GlobalMem, SizeIsWhatWasAskedAndZeroInitFills)
 {
-    for (std::size_t n : {std::size_t(0), std::size_t(1), std::size_t(41), std::size_t(3 * 1024 * 1024 + 7)}) {
+    for (std::size_t n :
+         {std::size_t(0), std::size_t(1), std::size_t(41), std::size_t(3 * 1024 * 1024 + 7)}) {
         HGLOBAL h = GlobalAlloc(GHND, n);
         ASSERT_NE(h, nullptr);
         EXPECT_EQ(GlobalSize(h), n);

@@ -1,0 +1,407 @@
+#include "CatalogDatabase.h"
+
+#include "SqlDialect.h"
+
+#include <QAtomicInt>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSqlError>
+#include <QSqlField>
+#include <QSqlQuery>
+#include <QUrl>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+QAtomicInt connectionCounter;
+
+QString errorText(const QSqlError &e)
+{
+    QString t = e.databaseText();
+    if (t.isEmpty())
+        t = e.text();
+    return t;
+}
+
+} // namespace
+
+QString QuotedSqlText(const QString &value)
+{
+    QString q = value;
+    q.replace(u'\'', QStringLiteral("''"));
+    return u'\'' + q + u'\'';
+}
+
+QString TrimRight(const QString &value)
+{
+    qsizetype n = value.size();
+    while (n > 0 && value[n - 1].isSpace())
+        --n;
+    return value.left(n);
+}
+
+TCatalogConnection::TCatalogConnection()
+    : m_connectionName(QStringLiteral("arkavo-catalog-%1").arg(connectionCounter.fetchAndAddRelaxed(1)))
+{
+}
+
+TCatalogConnection::~TCatalogConnection()
+{
+    disconnect();
+    m_db = QSqlDatabase();
+    if (QSqlDatabase::contains(m_connectionName))
+        QSqlDatabase::removeDatabase(m_connectionName);
+}
+
+bool TCatalogConnection::fail(const QString &message)
+{
+    m_lastError = message;
+    return false;
+}
+
+bool TCatalogConnection::CreateDatabaseFile(const QString &fileName)
+{
+    if (QFileInfo::exists(fileName))
+        return false;
+    const QString name = QStringLiteral("arkavo-create-%1").arg(connectionCounter.fetchAndAddRelaxed(1));
+    bool ok = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(fileName);
+        if (db.open()) {
+            // SQLite writes the file only with its first page: make it a real, empty catalogue.
+            QSqlQuery q(db);
+            ok = q.exec(QStringLiteral("PRAGMA user_version = 1"));
+            db.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return ok && QFileInfo::exists(fileName);
+}
+
+bool TCatalogConnection::Connect(const QString &fileName)
+{
+    disconnect();
+    m_fileName = fileName;
+    if (!QFileInfo(fileName).isFile())
+        return fail(QStringLiteral("数据库文件不存在：%1").arg(fileName));
+
+    if (!QSqlDatabase::contains(m_connectionName))
+        m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
+    else
+        m_db = QSqlDatabase::database(m_connectionName, false);
+    // mode=rw never creates the file, so a vanished file cannot be replaced by an empty one.
+    QUrl url = QUrl::fromLocalFile(QFileInfo(fileName).absoluteFilePath());
+    url.setQuery(QStringLiteral("mode=rw"));
+    m_db.setDatabaseName(url.toString(QUrl::FullyEncoded));
+    m_db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
+    if (!m_db.open())
+        return fail(errorText(m_db.lastError()));
+
+    // A foreign or damaged file fails here, on a read, before anything is written.
+    QSqlQuery probe(m_db);
+    if (!probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) || !probe.next() ||
+        !probe.exec(QStringLiteral("PRAGMA quick_check(1)")) || !probe.next() ||
+        probe.value(0).toString() != u"ok") {
+        const QString why =
+            probe.lastError().isValid() ? errorText(probe.lastError()) : QStringLiteral("数据库文件已损坏");
+        probe = QSqlQuery();
+        m_db.close();
+        return fail(why);
+    }
+    m_connected = true;
+    m_lastError.clear();
+    return true;
+}
+
+void TCatalogConnection::disconnect()
+{
+    if (m_db.isOpen()) {
+        while (m_transactionDepth > 0)
+            RollbackTrans();
+        m_db.close();
+    }
+    m_transactionDepth = 0;
+    m_connected = false;
+}
+
+QStringList TCatalogConnection::TableNames() const
+{
+    if (!m_connected)
+        return {};
+    QStringList names;
+    QSqlQuery q(m_db);
+    q.exec(QStringLiteral(
+        "SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'"));
+    while (q.next())
+        names << q.value(0).toString();
+    return names;
+}
+
+bool TCatalogConnection::runStatement(const QString &sql, const QVariantMap &params,
+                                      std::vector<QSqlRecord> *rows)
+{
+    if (!m_connected)
+        return fail(QStringLiteral("数据库未连接"));
+    const SqlDialect::Statement st = SqlDialect::translate(sql);
+    if (st.kind == SqlDialect::Statement::AlterColumn)
+        return alterColumn(st.table, st.column, st.type);
+
+    QSqlQuery q(m_db);
+    q.setForwardOnly(true);
+    if (!q.prepare(st.sql))
+        return fail(errorText(q.lastError()));
+    for (auto it = params.begin(); it != params.end(); ++it) {
+        const QString key = it.key().startsWith(u':') ? it.key() : u':' + it.key();
+        q.bindValue(key, it.value());
+    }
+    if (!q.exec())
+        return fail(errorText(q.lastError()));
+    if (rows) {
+        rows->clear();
+        if (q.isSelect()) {
+            rows->push_back(q.record()); // layout first, then the data rows
+            while (q.next())
+                rows->push_back(q.record());
+        }
+    }
+    m_lastError.clear();
+    return true;
+}
+
+bool TCatalogConnection::Execute(const QString &sql)
+{
+    return runStatement(sql, {}, nullptr);
+}
+
+bool TCatalogConnection::BeginTrans()
+{
+    if (!m_connected)
+        return fail(QStringLiteral("数据库未连接"));
+    QSqlQuery q(m_db);
+    const bool ok = m_transactionDepth == 0
+                        ? q.exec(QStringLiteral("BEGIN IMMEDIATE"))
+                        : q.exec(QStringLiteral("SAVEPOINT arkavo_%1").arg(m_transactionDepth));
+    if (!ok)
+        return fail(errorText(q.lastError()));
+    ++m_transactionDepth;
+    return true;
+}
+
+bool TCatalogConnection::CommitTrans()
+{
+    if (m_transactionDepth == 0)
+        return fail(QStringLiteral("没有进行中的事务"));
+    QSqlQuery q(m_db);
+    const bool ok = m_transactionDepth == 1
+                        ? q.exec(QStringLiteral("COMMIT"))
+                        : q.exec(QStringLiteral("RELEASE SAVEPOINT arkavo_%1").arg(m_transactionDepth - 1));
+    if (!ok)
+        return fail(errorText(q.lastError()));
+    --m_transactionDepth;
+    return true;
+}
+
+bool TCatalogConnection::RollbackTrans()
+{
+    if (m_transactionDepth == 0)
+        return fail(QStringLiteral("没有进行中的事务"));
+    QSqlQuery q(m_db);
+    bool ok;
+    if (m_transactionDepth == 1) {
+        ok = q.exec(QStringLiteral("ROLLBACK"));
+    } else {
+        const QString sp = QStringLiteral("arkavo_%1").arg(m_transactionDepth - 1);
+        ok = q.exec(QStringLiteral("ROLLBACK TO SAVEPOINT ") + sp) &&
+             q.exec(QStringLiteral("RELEASE SAVEPOINT ") + sp);
+    }
+    --m_transactionDepth;
+    return ok ? true : fail(errorText(q.lastError()));
+}
+
+// Changes a column's declared type by rebuilding the table: every stored value must
+// convert to the new type, otherwise nothing changes.
+bool TCatalogConnection::alterColumn(const QString &table, const QString &column, const QString &type)
+{
+    using SqlDialect::ValueClass;
+    static const QRegularExpression identRe(QStringLiteral("^\\w+$"));
+    if (!identRe.match(table).hasMatch())
+        return fail(QStringLiteral("无效的表名：%1").arg(table));
+
+    struct Col {
+        QString name, type;
+        bool notNull, pk;
+    };
+    std::vector<Col> cols;
+    {
+        QSqlQuery info(m_db);
+        if (!info.exec(QStringLiteral("PRAGMA table_info(%1)").arg(table)))
+            return fail(errorText(info.lastError()));
+        while (info.next())
+            cols.push_back({info.value(1).toString(), info.value(2).toString(), info.value(3).toInt() != 0,
+                            info.value(5).toInt() != 0});
+    }
+    auto target = std::find_if(cols.begin(), cols.end(), [&](const Col &c) {
+        return c.name.compare(column, Qt::CaseInsensitive) == 0;
+    });
+    if (target == cols.end())
+        return fail(QStringLiteral("字段%1不存在").arg(column));
+
+    int maxLength = -1;
+    const ValueClass cls = SqlDialect::valueClassOf(type, &maxLength);
+    const QString quoted = u'"' + target->name + u'"';
+    {
+        QSqlQuery check(m_db);
+        if (!check.exec(QStringLiteral("SELECT %1 FROM %2 WHERE %1 IS NOT NULL").arg(quoted, table)))
+            return fail(errorText(check.lastError()));
+        while (check.next()) {
+            const QVariant v = check.value(0);
+            const QString text = v.toString().trimmed();
+            bool ok = true;
+            if (cls == ValueClass::Text && maxLength >= 0)
+                ok = v.toString().size() <= maxLength;
+            else if (cls == ValueClass::Integer && !text.isEmpty()) {
+                const double d = text.toDouble(&ok);
+                ok = ok && std::isfinite(d) && std::fabs(d) < 9.2e18;
+            } else if (cls == ValueClass::Real && !text.isEmpty())
+                text.toDouble(&ok);
+            if (!ok)
+                return fail(QStringLiteral("字段%1的现有数据无法转换为%2").arg(target->name, type));
+        }
+    }
+
+    QString convert = quoted;
+    if (cls == ValueClass::Integer)
+        convert = QStringLiteral("CAST(ROUND(NULLIF(trim(%1),'')) AS INTEGER)").arg(quoted);
+    else if (cls == ValueClass::Real)
+        convert = QStringLiteral("CAST(NULLIF(trim(%1),'') AS REAL)").arg(quoted);
+    else if (cls == ValueClass::Text)
+        convert = QStringLiteral("CAST(%1 AS TEXT)").arg(quoted);
+
+    QStringList defs, names, selects;
+    for (const Col &c : cols) {
+        const bool changed = &c == &*target;
+        const QString colType = changed ? type : c.type;
+        QString def = u'"' + c.name + QStringLiteral("\" ") + SqlDialect::columnDefinition(c.name, colType);
+        if (c.pk)
+            def += QStringLiteral(" PRIMARY KEY");
+        if (c.notNull)
+            def += QStringLiteral(" NOT NULL");
+        defs << def;
+        names << u'"' + c.name + u'"';
+        selects << (changed ? convert : u'"' + c.name + u'"');
+    }
+
+    // Tables without an integer key keep their row ids, so row order survives the rebuild.
+    const bool keepRowId = std::none_of(cols.begin(), cols.end(), [](const Col &c) { return c.pk; });
+    const QString rowId = keepRowId ? QStringLiteral("rowid, ") : QString();
+    const QString temp = table + QStringLiteral("_arkavo_rebuild");
+    if (!BeginTrans())
+        return false;
+    QSqlQuery q(m_db);
+    const bool ok =
+        q.exec(QStringLiteral("DROP TABLE IF EXISTS %1").arg(temp)) &&
+        q.exec(QStringLiteral("CREATE TABLE %1(%2)").arg(temp, defs.join(QStringLiteral(", ")))) &&
+        q.exec(QStringLiteral("INSERT INTO %1(%2%3) SELECT %2%4 FROM %5")
+                   .arg(temp, rowId, names.join(u','), selects.join(u','), table)) &&
+        q.exec(QStringLiteral("DROP TABLE %1").arg(table)) &&
+        q.exec(QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(temp, table));
+    if (!ok) {
+        const QString why = errorText(q.lastError());
+        q = QSqlQuery();
+        RollbackTrans();
+        return fail(why);
+    }
+    return CommitTrans();
+}
+
+bool TCatalogQuery::Open(const QString &sql, const QVariantMap &params)
+{
+    Close();
+    std::vector<QSqlRecord> rows;
+    if (!m_connection || !m_connection->runStatement(sql, params, &rows)) {
+        m_lastError = m_connection ? m_connection->LastError() : QStringLiteral("数据库未连接");
+        return false;
+    }
+    if (!rows.empty()) {
+        m_layout = rows.front();
+        m_rows.assign(std::make_move_iterator(rows.begin() + 1), std::make_move_iterator(rows.end()));
+    }
+    static const QRegularExpression fromRe(QStringLiteral(R"(\bfrom\s+(\w+))"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    const auto m = fromRe.match(sql);
+    m_table = m.hasMatch() ? m.captured(1) : QString();
+    m_active = true;
+    m_pos = 0;
+    return true;
+}
+
+bool TCatalogQuery::ExecSQL(const QString &sql, const QVariantMap &params)
+{
+    Close();
+    if (!m_connection || !m_connection->runStatement(sql, params, nullptr)) {
+        m_lastError = m_connection ? m_connection->LastError() : QStringLiteral("数据库未连接");
+        return false;
+    }
+    return true;
+}
+
+void TCatalogQuery::Close()
+{
+    m_active = false;
+    m_rows.clear();
+    m_layout = QSqlRecord();
+    m_table.clear();
+    m_pos = 0;
+}
+
+bool TCatalogQuery::AppendRecord(const QList<QPair<QString, QVariant>> &values)
+{
+    if (!m_active || m_table.isEmpty() || values.isEmpty()) {
+        m_lastError = QStringLiteral("没有可追加记录的数据集");
+        return false;
+    }
+    QStringList cols, marks;
+    QVariantMap params;
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        cols << u'"' + QString(values[i].first).replace(u'"', QStringLiteral("\"\"")) + u'"';
+        const QString p = QStringLiteral(":v%1").arg(i);
+        marks << p;
+        params.insert(p, values[i].second);
+    }
+    const QString sql =
+        QStringLiteral("INSERT INTO %1 (%2) VALUES(%3)").arg(m_table, cols.join(u','), marks.join(u','));
+    if (!m_connection->runStatement(sql, params, nullptr)) {
+        m_lastError = m_connection->LastError();
+        return false;
+    }
+    return true;
+}
+
+bool TCatalogQuery::HasField(const QString &name) const
+{
+    return m_layout.indexOf(name) >= 0;
+}
+
+QVariant TCatalogQuery::FieldByName(const QString &name) const
+{
+    if (Eof() || m_pos < 0)
+        return {};
+    return m_rows[static_cast<size_t>(m_pos)].value(name);
+}
+
+QString TCatalogQuery::FieldText(const QString &name) const
+{
+    return TrimRight(FieldByName(name).toString());
+}
+
+QStringList TCatalogQuery::FieldNames() const
+{
+    QStringList names;
+    for (int i = 0; i < m_layout.count(); ++i)
+        names << m_layout.fieldName(i);
+    return names;
+}

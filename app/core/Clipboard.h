@@ -1,0 +1,8 @@
+#pragma once
+// Page files on the clipboard as a file list that file managers understand.
+#include <QStringList>
+
+// Puts the files (full paths) on the clipboard as copied files. False on failure.
+bool CopyFilesToClipboard(const QStringList &files);
+// Clears List and fills it with the files on the clipboard; true when at least one was found.
+bool PasteFilesFromClipboard(QStringList &list);

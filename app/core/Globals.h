@@ -1,0 +1,22 @@
+#pragma once
+// Values set once at start-up and read everywhere afterwards.
+#include <QString>
+
+class TCatalogConnection;
+class TCatalogQuery;
+
+// Directory of the program, ending in '/'.
+extern QString AppPath;
+// Root of the repository, ending in '/' (doubled when the configured value already ends in one).
+extern QString RootPath;
+
+// The one connection to the catalogue and the two shared queries on it. They are
+// created with the login window and live until the main window is destroyed.
+extern TCatalogConnection *CatalogConnection;
+extern TCatalogQuery *CatalogQuery;
+extern TCatalogQuery *CatalogCommand;
+
+// Creates the three shared database objects when they do not exist yet.
+void CreateCatalogObjects();
+// Destroys them in the order the main window's destruction needs: query, command, connection.
+void DestroyCatalogObjects();

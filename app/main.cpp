@@ -1,0 +1,78 @@
+// Arkavo's entry point: splash, controls, settings, login, windows, message loop.
+#include "Controls.h"
+#include "FormFlash.h"
+#include "FormLogin.h"
+#include "Globals.h"
+#include "Startup.h"
+#include "TForm1.h"
+
+#include <QEventLoop>
+#include <QIcon>
+#include <QLineEdit>
+#include <QTimer>
+
+#include <exception>
+#include <memory>
+
+namespace {
+
+// Holds the splash for up to three seconds; a click on it ends the wait at once.
+void HoldSplash(TFormFlash *flash)
+{
+    for (int counter = 3; counter > 0; --counter) {
+        QCoreApplication::processEvents();
+        if (!flash->isVisible())
+            return;
+        QEventLoop wait;
+        QTimer tick;
+        QObject::connect(&tick, &QTimer::timeout, &wait, [&] {
+            if (!flash->isVisible())
+                wait.quit();
+        });
+        QTimer::singleShot(1000, &wait, &QEventLoop::quit);
+        tick.start(50);
+        wait.exec();
+    }
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    TApplication app(argc, argv);
+    app.setApplicationName(QStringLiteral("Arkavo"));
+    app.setWindowIcon(QIcon(QStringLiteral(":/arkavo/arkavo.png")));
+
+    std::unique_ptr<TForm1> form1;
+    try {
+        auto flash = std::make_unique<TFormFlash>();
+        flash->show();
+        QCoreApplication::processEvents();
+        try {
+            ControlRegistry::RegisterControls(QCoreApplication::applicationDirPath() + u'/');
+            LoadStartupSettings();
+            {
+                TFormLogin login;
+                login.Edit1->setText(QStringLiteral("Admin"));
+                login.Edit2->clear();
+                login.Button1Click();
+            }
+        } catch (...) {
+            HoldSplash(flash.get());
+            throw;
+        }
+        HoldSplash(flash.get());
+        flash.reset();
+
+        form1 = std::make_unique<TForm1>();
+        form1->setWindowTitle(QStringLiteral("Arkavo v2.2文档扫描管理系统"));
+        form1->showMaximized();
+    } catch (const std::exception &e) {
+        ShowException(&e);
+    } catch (...) {
+        ShowException(nullptr);
+    }
+    if (!form1)
+        return 1;
+    return app.exec();
+}

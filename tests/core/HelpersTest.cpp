@@ -1,0 +1,79 @@
+#include "Clipboard.h"
+#include "FileHelpers.h"
+
+#include "QtApp.h"
+#include "TempDir.h"
+
+#include <arkavo/GlobalBlock.h>
+
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QMimeData>
+#include <QUrl>
+
+#include <cstring>
+
+#include <gtest/gtest.h>
+
+TEST(Helpers, DibBitCountReadsTheHeader)
+{
+    EXPECT_EQ(DibBitCount(nullptr), 24);
+    for (uint16_t bits : {1, 8, 24, 32}) {
+        arkavo::GlobalBlock block = arkavo::GlobalBlock::allocate(40);
+        arkavo::GlobalLockGuard lock(block.get());
+        std::memcpy(lock.data() + 14, &bits, 2);
+        EXPECT_EQ(DibBitCount(block.get()), bits);
+    }
+}
+
+TEST(Helpers, DirectorySizeAndEmptyDirectory)
+{
+    arkavo::test::TempDir dir;
+    const QString base = QString::fromStdString(dir.str());
+    ASSERT_TRUE(QDir().mkpath(base + "a/b"));
+    for (auto [name, size] : {std::pair{"x.tif", 10}, {"a/y.jpg", 20}, {"a/b/z.bmp", 30}}) {
+        QFile f(base + name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(size, 'p'));
+    }
+    EXPECT_EQ(DirectorySize(base), 60);
+    EmptyDirectory(base.chopped(1));
+    EXPECT_TRUE(QDir(base).exists());
+    EXPECT_TRUE(QDir(base).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+}
+
+TEST(Helpers, ClipboardRoundTripInEveryFormat)
+{
+    arkavo::test::EnsureApp();
+    const QString longName = "/tmp/" + QString(300, 'n') + " 文件, 'quoted'.tif";
+    const QStringList files = {"/repo/Images/Letters/2024/A/P0000001.tif", longName};
+
+    ASSERT_TRUE(CopyFilesToClipboard(files));
+    const QMimeData *mime = QGuiApplication::clipboard()->mimeData();
+    ASSERT_NE(mime, nullptr);
+    EXPECT_TRUE(mime->data("x-special/gnome-copied-files").startsWith("copy\n"));
+    EXPECT_EQ(mime->data("application/x-kde-cutselection"), "0");
+    QStringList back;
+    ASSERT_TRUE(PasteFilesFromClipboard(back));
+    EXPECT_EQ(back, files); // long names are never cut
+
+    // Another program's copies: GNOME's list alone, and KDE's cut selection with URIs.
+    auto *gnome = new QMimeData;
+    gnome->setData("x-special/gnome-copied-files", "cut\n" + QUrl::fromLocalFile(files[0]).toEncoded() +
+                                                       "\n" + QUrl::fromLocalFile(longName).toEncoded());
+    QGuiApplication::clipboard()->setMimeData(gnome);
+    ASSERT_TRUE(PasteFilesFromClipboard(back));
+    EXPECT_EQ(back, files);
+
+    auto *kde = new QMimeData;
+    kde->setUrls({QUrl::fromLocalFile(files[0])});
+    kde->setData("application/x-kde-cutselection", "1");
+    QGuiApplication::clipboard()->setMimeData(kde);
+    ASSERT_TRUE(PasteFilesFromClipboard(back));
+    EXPECT_EQ(back, QStringList{files[0]});
+
+    QGuiApplication::clipboard()->setText("just text");
+    EXPECT_FALSE(PasteFilesFromClipboard(back));
+    EXPECT_TRUE(back.isEmpty());
+}

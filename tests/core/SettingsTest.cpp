@@ -1,0 +1,78 @@
+#include "Globals.h"
+#include "IniFile.h"
+#include "Startup.h"
+
+#include "QtApp.h"
+#include "TempDir.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+void writeText(const QString &file, const QByteArray &text)
+{
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(text);
+}
+
+} // namespace
+
+TEST(StartupSettings, RootPathRules)
+{
+    struct Case {
+        const char *fileName; // settings file to write, or null for none
+        const char *content;
+        const char *expectedSuffix; // RootPath relative to the configured root, or null for AppPath
+    };
+    const Case cases[] = {
+        {nullptr, "", nullptr},
+        {"Settings.ini", "[OTHER]\nROOTPATH=/nowhere\n", nullptr},
+        {"Settings.ini", "[SYSTEM]\nROOTPATH=\n", nullptr},
+        {"Settings.ini", "[SYSTEM]\nROOTPATH=@ROOT@\n", "/"},
+        {"settings.ini", "[system]\r\nrootpath=@ROOT@/\r\n", "//"},
+        {"SETTINGS.INI", "; comment\n[SYSTEM]\nOTHER=1\nROOTPATH = @ROOT@\n", "/"},
+    };
+    for (const Case &c : cases) {
+        arkavo::test::TempDir app, root;
+        const QString appPath = QString::fromStdString(app.str());
+        const QString rootDir = QString::fromStdString(root.path().string());
+        if (c.fileName)
+            writeText(appPath + c.fileName, QByteArray(c.content).replace("@ROOT@", rootDir.toUtf8()));
+        EXPECT_EQ(LoadStartupSettingsFrom(appPath), 1);
+        EXPECT_EQ(AppPath, appPath);
+        EXPECT_EQ(RootPath, c.expectedSuffix ? rootDir + c.expectedSuffix : appPath) << c.content;
+        EXPECT_TRUE(QFileInfo(appPath + "Thumbnail").isDir());
+    }
+}
+
+TEST(IniFile, WritingOneKeyKeepsTheRestAndMatchesAnyCase)
+{
+    arkavo::test::TempDir dir;
+    const QString file = QString::fromStdString(dir.str()) + "settings.ini";
+    writeText(file, "[SYSTEM]\nROOTPATH=/data\n\n[ImagePorcess]\n; keep me\nDESKEW=1\n");
+    EXPECT_EQ(SettingsFileIn(QString::fromStdString(dir.str())), file);
+
+    IniFile ini(file);
+    ASSERT_TRUE(ini.writeString("imageporcess", "deskew", "0"));
+    ASSERT_TRUE(ini.writeInteger("ImagePorcess", "Threshold", 128));
+    ASSERT_TRUE(ini.writeString("NEW", "Key", "值"));
+    EXPECT_EQ(ini.readString("system", "rootpath"), "/data");
+    EXPECT_EQ(ini.readInteger("ImagePorcess", "DESKEW", 7), 0);
+    EXPECT_EQ(ini.readInteger("ImagePorcess", "THRESHOLD", 7), 128);
+    EXPECT_EQ(ini.readString("new", "key"), "值");
+    EXPECT_EQ(ini.readInteger("ImagePorcess", "missing", 7), 7);
+
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(f.readAll());
+    EXPECT_TRUE(text.contains("; keep me"));
+    EXPECT_LT(text.indexOf("Threshold=128"), text.indexOf("[NEW]"));
+
+    EXPECT_EQ(IniFile(QString::fromStdString(dir.str()) + "absent.ini").readString("SYSTEM", "ROOTPATH", "d"),
+              "d");
+}
