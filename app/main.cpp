@@ -9,6 +9,7 @@
 #include <QEventLoop>
 #include <QIcon>
 #include <QLineEdit>
+#include <QScreen>
 #include <QTimer>
 
 #include <exception>
@@ -66,6 +67,9 @@ int main(int argc, char **argv)
 
         form1 = std::make_unique<TForm1>();
         form1->setWindowTitle(QStringLiteral("Arkavo v2.2文档扫描管理系统"));
+        // Without a window manager "maximised" means nothing: cover the screen ourselves.
+        if (QScreen *screen = QGuiApplication::primaryScreen())
+            form1->setGeometry(screen->availableGeometry());
         form1->showMaximized();
     } catch (const std::exception &e) {
         ShowException(&e);
