@@ -1,10 +1,112 @@
 #pragma once
-// The main window. It owns the catalogue objects for the life of the program.
+// The main window: catalogue tree on the left, page list on the right, the menus,
+// popups and tool bars, and the rules that decide which commands are available.
+#include "CommandStates.h"
+
+#include <QHash>
 #include <QMainWindow>
+#include <QPixmap>
+#include <QSize>
+
+#include <functional>
+
+class QAction;
+class QFileDialog;
+class QLabel;
+class QListWidget;
+class QMenu;
+class QProgressBar;
+class QSplitter;
+class QStatusBar;
+class QTimer;
+class QToolBar;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+// A list of same-sized pictures (thumbnails, tree and command pictures).
+class TImageList : public QObject {
+    Q_OBJECT
+public:
+    TImageList(const char *name, QSize size, QObject *parent) : QObject(parent), m_size(size)
+    {
+        setObjectName(QString::fromLatin1(name));
+    }
+    QSize Size() const { return m_size; }
+    void SetSize(QSize s) { m_size = s; }
+    QList<QPixmap> Images;
+
+private:
+    QSize m_size;
+};
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
     explicit TForm1(QWidget *parent = nullptr);
     ~TForm1() override;
+
+    // Command entries by object name (menu items, popup items, submenu entries).
+    QAction *Action(const QString &name) const;
+    QMenu *Menu(const QString &name) const;
+
+    // The window's current state as the command rules see it.
+    CommandSnapshot Snapshot() const;
+    // Recomputes every command state (idle, and after every tree selection change).
+    void UpdateCommandStates();
+    // Level of the selected tree node: -1 none, 0 root, 1 file type, 2 folder, 3 file.
+    int SelectedLevel() const;
+
+    // Controls of other windows that follow the main window's rules (the scan panel's
+    // scan buttons): they are switched together with the command of the same name.
+    void RegisterCommandControl(const QString &name, QWidget *control);
+    // The viewer tells whether it holds a page image (delete works on it in single-page mode).
+    std::function<bool()> ViewerHasImage;
+
+    bool CutPending = false;
+    QString PageFilePrefix = QStringLiteral("P");
+
+    QWidget *ControlBar1, *Panel1, *Panel2, *Panel3, *Panel4;
+    QToolBar *ToolBar2, *ToolBar1, *ToolBar4, *ToolBar5;
+    QTreeWidget *TreeView1;
+    QListWidget *ListView1;
+    QSplitter *Splitter1, *Splitter2;
+    QLabel *Image1;
+    QStatusBar *StatusBar1;
+    QLabel *StatusPanels[3];
+    QProgressBar *ProgressBar1;
+    TImageList *ImageList1, *ImageList2, *ImageList3, *ImageList4;
+    QTimer *Timer1;
+    QFileDialog *OpenDialog1;
+    QMenu *PopupMenu1, *PopupMenu2, *PopMenuListView;
+
+    bool AutoScrollUp() const { return m_scrollUp; }
+    bool AutoScrollDown() const { return m_scrollDown; }
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildCommands();
+    void buildToolBars();
+    void buildLayout();
+    void connectHandlers();
+    void applyStates(const CommandStates &states);
+    void listPopupAboutToShow();
+    void treeContextMenu(const QPoint &pos);
+    void timer1Timer();
+    void listDragEvent(QEvent *event);
+
+    void MN_FILE_CLOSEClick();
+    void MN_VIEW_STATUSBARClick();
+    void MN_EDIT_SELECTALLClick();
+    void MN_EDIT_INVERTSELECTIONClick();
+
+    QHash<QString, QAction *> m_actions;
+    QHash<QString, QMenu *> m_menus;
+    QHash<QString, QWidget *> m_controls;
+    QTimer *m_idle = nullptr;
+    bool m_clipboardHasFiles = false;
+    bool m_scrollUp = false;
+    bool m_scrollDown = false;
 };

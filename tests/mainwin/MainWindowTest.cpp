@@ -1,0 +1,147 @@
+#include "Globals.h"
+#include "TForm1.h"
+
+#include "QtApp.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QProgressBar>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+class MainWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        arkavo::test::EnsureApp();
+        form = std::make_unique<TForm1>();
+    }
+    QAction *act(const char *name) { return form->Action(QString::fromLatin1(name)); }
+    std::unique_ptr<TForm1> form;
+};
+
+TEST_F(MainWindow, ComponentsCarryTheirNames)
+{
+    for (const char *name :
+         {"ControlBar1",      "Panel1",        "Panel2",     "Panel3",     "Panel4",     "TreeView1",
+          "ListView1",        "Splitter1",     "Splitter2",  "Image1",     "StatusBar1", "ProgressBar1",
+          "Timer1",           "OpenDialog1",   "ImageList1", "ImageList4", "PopupMenu1", "PopupMenu2",
+          "PopMenuListView",  "ToolBar2",      "ToolBar1",   "ToolBar4",   "ToolBar5",   "ToolButton7",
+          "btn_AppendImport", "btn_IMAGE_TEXT"})
+        EXPECT_NE(form->findChild<QObject *>(QString::fromLatin1(name)), nullptr) << name;
+    EXPECT_EQ(form->Image1->size(), QSize(135, 160));
+    EXPECT_FALSE(form->ProgressBar1->isVisible());
+    EXPECT_EQ(form->Timer1->interval(), 500);
+    EXPECT_FALSE(form->Timer1->isActive());
+
+    // The four tool bars sit in the band left to right in this order.
+    QList<int> xs;
+    form->resize(1200, 800);
+    form->show();
+    for (QToolBar *bar : {form->ToolBar2, form->ToolBar1, form->ToolBar4, form->ToolBar5})
+        xs << bar->geometry().x();
+    EXPECT_TRUE(std::is_sorted(xs.begin(), xs.end()));
+}
+
+TEST_F(MainWindow, CaptionsShortcutsAndStartingStates)
+{
+    struct Case {
+        const char *name, *caption, *shortcut;
+        bool enabled;
+    };
+    const Case cases[] = {
+        {"MN_FILE", "文件(&F)", "", true},
+        {"MN_FILE_NewFileType", "新建文件类型(&T)", "", true},
+        {"MN_FILE_NewFolder", "新建文件夹(&F)", "", false},
+        {"MN_FILE_EXPORT", "导出(&E)...", "Ctrl+E", false}, // no node selected
+        {"MN_EDIT_CUT", "剪切", "Ctrl+X", false},
+        {"MN_EDIT_SELECTALL", "全部选中", "Ctrl+A", true},
+        {"MN_VIEW_SINGLE", "单页显示(&S)", "Ctrl+1", true},
+        {"MN_ZOOM_IN", "放大(&I)", "Ctrl+Up", false},
+        {"MN_ZOOM_400", "400%(&4)", "", false},
+        {"MN_SCANNER_REPLACESCAN", "重扫(&R)", "Ctrl+R", false},
+        {"MN_IMAGE_SETTING", "设置...", "", true},
+        {"MN_IMAGE_DESPECLE_SMALL", "小(&S)", "", true},
+        {"MN_HELP_ABOUT", "关于本产品...", "Ctrl+B", true},
+        {"PMN_FILE_RENAME", "重命名", "F2", false},
+        {"PMN_FILE_PROPERTIES", "属性", "Ctrl+I", true},
+        {"N26", "设置...", "", true},
+    };
+    for (const Case &c : cases) {
+        QAction *a = act(c.name);
+        ASSERT_NE(a, nullptr) << c.name;
+        EXPECT_EQ(a->text(), QString::fromUtf8(c.caption)) << c.name;
+        EXPECT_EQ(a->shortcut(), QKeySequence(QString::fromLatin1(c.shortcut))) << c.name;
+        EXPECT_EQ(a->isEnabled(), c.enabled) << c.name;
+    }
+    EXPECT_TRUE(act("MN_VIEW_STATUSBAR")->isChecked());
+    EXPECT_TRUE(act("MN_VIEW_THUMBNAIL")->isChecked());
+    EXPECT_TRUE(act("MN_ZOOM_LOCK")->isChecked());
+    // Nothing is focused, so Del is left to text boxes.
+    EXPECT_TRUE(act("MN_FILE_DELETE")->shortcut().isEmpty());
+}
+
+TEST_F(MainWindow, ToolButtonsFollowTheirMenuItemsAndHavePictures)
+{
+    const QList<QToolButton *> buttons = form->findChildren<QToolButton *>();
+    int bound = 0;
+    for (QToolButton *b : buttons) {
+        if (!b->objectName().startsWith("btn_") && b->objectName() != "ToolButton7")
+            continue;
+        EXPECT_FALSE(b->icon().isNull()) << b->objectName().toStdString();
+        if (b->defaultAction())
+            ++bound;
+    }
+    EXPECT_EQ(bound, 20);
+    auto *cut = form->findChild<QToolButton *>("btn_Cut");
+    EXPECT_EQ(cut->toolTip(), "剪切");
+    EXPECT_EQ(cut->defaultAction(), act("MN_EDIT_CUT"));
+
+    // Selecting a page switches the page group, buttons included.
+    auto *root = new QTreeWidgetItem(form->TreeView1, {"文件库"});
+    auto *type = new QTreeWidgetItem(root, {"Letters"});
+    auto *folder = new QTreeWidgetItem(type, {"2026"});
+    form->TreeView1->setCurrentItem(folder);
+    for (int i = 0; i < 3; ++i)
+        form->ListView1->addItem(QString("A-%1").arg(i + 1));
+    form->ListView1->item(1)->setSelected(true);
+    form->UpdateCommandStates();
+    EXPECT_TRUE(cut->isEnabled());
+    EXPECT_TRUE(act("MN_SCANNER_APPENDSCAN")->isEnabled());
+    EXPECT_TRUE(act("MN_FILE_InsertImport")->isEnabled());
+    EXPECT_TRUE(act("MN_FILE_PRINT")->isEnabled());
+    form->ListView1->item(2)->setSelected(true);
+    form->UpdateCommandStates();
+    EXPECT_FALSE(act("MN_FILE_InsertImport")->isEnabled());
+    form->ListView1->clearSelection();
+    form->UpdateCommandStates();
+    EXPECT_FALSE(cut->isEnabled());
+
+    // The page-list popup mirrors the image menu position by position.
+    form->ListView1->item(0)->setSelected(true);
+    form->UpdateCommandStates();
+    emit form->PopMenuListView->aboutToShow();
+    EXPECT_TRUE(act("I2")->isEnabled());
+    EXPECT_FALSE(act("U1")->isEnabled()); // crop belongs to the viewer
+    EXPECT_TRUE(act("PMN_EDIT_CUT")->isVisible());
+    EXPECT_FALSE(act("PMN_EDIT_PASTE")->isVisible());
+}
+
+TEST_F(MainWindow, StatusBarCommandTogglesTheBar)
+{
+    form->show();
+    act("MN_VIEW_STATUSBAR")->trigger();
+    EXPECT_FALSE(form->StatusBar1->isVisible());
+    EXPECT_FALSE(act("MN_VIEW_STATUSBAR")->isChecked());
+    act("MN_VIEW_STATUSBAR")->trigger();
+    EXPECT_TRUE(form->StatusBar1->isVisible());
+    EXPECT_TRUE(act("MN_VIEW_STATUSBAR")->isChecked());
+}
