@@ -3,19 +3,20 @@
 # offscreen platform so widget tests run without a display.
 function(arkavo_add_test name)
   cmake_parse_arguments(T "QT" "" "SOURCES;LIBS" ${ARGN})
-  add_executable(${name} ${T_SOURCES})
-  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main arkavo_test_support)
-  set(env "")
-  if(T_QT)
-    list(APPEND env "QT_QPA_PLATFORM=offscreen")
-  endif()
+  set(sources ${T_SOURCES})
   if(ARKAVO_SANITIZE)
-    list(APPEND env "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0" "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+    list(APPEND sources ${PROJECT_SOURCE_DIR}/tests/support/SanitizerOptions.cpp)
+  endif()
+  add_executable(${name} ${sources})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main arkavo_test_support)
+  set(props TIMEOUT 300)
+  if(T_QT)
+    list(APPEND props ENVIRONMENT QT_QPA_PLATFORM=offscreen)
   endif()
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin
     DISCOVERY_MODE PRE_TEST
-    PROPERTIES ENVIRONMENT "${env}" TIMEOUT 300)
+    PROPERTIES ${props})
 endfunction()
 
 # arkavo_add_bench(<name> SOURCES <files...> LIBS <targets...>)
