@@ -48,6 +48,7 @@ arkavo::GlobalBlock makePage()
         p.drawText(120, 320 + 34 * i,
                    QString("Line %1: the quick brown fox jumps over the lazy dog 0123456789").arg(i + 1));
     p.setPen(QPen(QColor(0, 140, 60), 3));
+    p.setBrush(Qt::NoBrush);
     p.drawRect(60, 60, 1120, 1634);
     p.end();
 
