@@ -56,6 +56,28 @@ const arkavo::GlobalBlock &page()
     return dib;
 }
 
+// A bilevel A4 page (palette black, white) with text-like strokes.
+const arkavo::GlobalBlock &bilevelPage()
+{
+    static arkavo::GlobalBlock dib = [] {
+        const int stride = ((PageW + 31) / 32) * 4;
+        arkavo::GlobalBlock b = arkavo::GlobalBlock::allocate(48 + std::size_t(stride) * PageH);
+        arkavo::GlobalLockGuard lock(b.get());
+        std::uint8_t *d = lock.data();
+        const std::int32_t header[] = {40, PageW, PageH};
+        std::memcpy(d, header, sizeof header);
+        d[12] = 1;
+        d[14] = 1;
+        d[32] = 2;
+        d[44] = d[45] = d[46] = 255; // entry 1 white
+        for (int y = 0; y < PageH; ++y)
+            for (int x = 0; x < stride; ++x)
+                d[48 + std::size_t(y) * stride + x] = (y % 40 < 28) ? std::uint8_t(0x5a ^ x ^ y) : 0xff;
+        return b;
+    }();
+    return dib;
+}
+
 // The same page as Qt's fastest smooth-scaling input, top-down RGB32.
 const QImage &pageImage()
 {
@@ -118,6 +140,55 @@ void BM_QImageScaledSmooth(benchmark::State &state)
     }
     state.counters["mpix"] = double(cache.width()) * cache.height() / 1e6;
 }
+
+// A 1-bit page: the grey working copy made once per hDIB write, then display
+// bitmaps from it (area averaging at 50 % and below).
+void BM_BilevelGreyCopy(benchmark::State &state)
+{
+    arkavo::GlobalLockGuard lock(bilevelPage().get());
+    ovisco::DibView src;
+    ovisco::describeDib(lock.data(), bilevelPage().size(), &src);
+    for (auto _ : state) {
+        arkavo::GlobalBlock grey = ovisco::makeGrayCopy(src);
+        benchmark::DoNotOptimize(grey.get());
+    }
+}
+
+void BM_BuildDisplayBitmapBilevel(benchmark::State &state)
+{
+    const double zoom = double(state.range(0));
+    const ovisco::OviscoGeometry g = viewAt(zoom);
+    const ovisco::Rect cache = g.cacheRect(g.visibleRect(ViewW, ViewH), ViewW, ViewH);
+    arkavo::GlobalBlock grey;
+    {
+        arkavo::GlobalLockGuard lock(bilevelPage().get());
+        ovisco::DibView src;
+        ovisco::describeDib(lock.data(), bilevelPage().size(), &src);
+        grey = ovisco::makeGrayCopy(src);
+    }
+    arkavo::GlobalLockGuard lock(grey.get());
+    ovisco::DibView work;
+    ovisco::describeDib(lock.data(), grey.size(), &work);
+    const ovisco::SourceRegion region = g.regionOf(cache, work.width, work.height);
+    const ovisco::ScaleMode mode = ovisco::scaleModeFor(zoom, 8, false);
+    for (auto _ : state) {
+        arkavo::GlobalBlock display =
+            mode == ovisco::ScaleMode::Nearest
+                ? ovisco::buildZoomedBitmap(work, cache, zoom)
+                : ovisco::buildDisplayBitmap(work, region, cache.width(), cache.height(), mode);
+        QImage shown = ovisco::dibToImage(display.get());
+        benchmark::DoNotOptimize(shown.constBits());
+    }
+}
+
+BENCHMARK(BM_BilevelGreyCopy)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+BENCHMARK(BM_BuildDisplayBitmapBilevel)
+    ->Arg(25)
+    ->Arg(50)
+    ->Arg(100)
+    ->Arg(400)
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime();
 
 BENCHMARK(BM_BuildDisplayBitmap)
     ->Arg(25)
