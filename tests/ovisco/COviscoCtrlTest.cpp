@@ -550,3 +550,41 @@ TEST_F(OviscoCtrlTest, ExtremePagesGetTheNearestZoomInRange)
     EXPECT_EQ(ctrl->ImageScaleWidth(), 1200);
     grabView();
 }
+
+TEST_F(OviscoCtrlTest, ResizingLaysOutTheBarsAgainAndKeepsPositionsInRange)
+{
+    GlobalBlock page = ovtest::plainGrey(1500, 1200);
+    ctrl->sethDIB(page.get());
+    ctrl->setZoom(100);
+    ctrl->setScrollPositionX(400);
+    ctrl->setScrollPositionY(300);
+    ASSERT_EQ(ctrl->ScrollPositionX(), 400);
+    // Wider than the image: no horizontal bar, x back to 0; y pulled back to 1200 - 1000.
+    setSize(1600, 1000);
+    EXPECT_EQ(ctrl->ScrollPositionX(), 0);
+    EXPECT_EQ(ctrl->ScrollPositionY(), 200);
+    EXPECT_FALSE(bar(Qt::Horizontal)->isVisibleTo(ctrl));
+    EXPECT_TRUE(bar(Qt::Vertical)->isVisibleTo(ctrl));
+    EXPECT_EQ(ctrl->clientSize(), QSize(1600 - barExtent(), 1000));
+    // Everything fits: no bars, the image centred.
+    setSize(1700, 1300);
+    EXPECT_EQ(ctrl->ScrollPositionY(), 0);
+    EXPECT_FALSE(bar(Qt::Vertical)->isVisibleTo(ctrl));
+    EXPECT_EQ(ctrl->clientSize(), QSize(1700, 1300));
+}
+
+TEST_F(OviscoCtrlTest, DoubleClicksReachTheHost)
+{
+    // The viewer closes on a double click on the picture; it filters the control's widget.
+    struct Filter : QObject {
+        int doubleClicks = 0;
+        bool eventFilter(QObject *, QEvent *e) override
+        {
+            doubleClicks += e->type() == QEvent::MouseButtonDblClick;
+            return false;
+        }
+    } filter;
+    ctrl->installEventFilter(&filter);
+    ovtest::sendMouse(view(), QEvent::MouseButtonDblClick, {50, 50}, Qt::LeftButton, Qt::LeftButton);
+    EXPECT_EQ(filter.doubleClicks, 1);
+}
