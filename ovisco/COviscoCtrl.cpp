@@ -136,6 +136,9 @@ void COviscoCtrl::sethDIB(HGLOBAL dib)
         m_geo.fitZoom(int(ovisco::FitMode::Width), width(), height(), &z);
         setZoom(std::clamp(std::isnan(z) ? OviscoGeometry::MinZoom : z, OviscoGeometry::MinZoom,
                            OviscoGeometry::MaxZoom));
+        // The zoom write keeps the old centre; a new page starts at its top-left.
+        m_geo.scrollX = m_geo.scrollY = 0;
+        layoutScrollBars();
     }
     m_view->update();
 }

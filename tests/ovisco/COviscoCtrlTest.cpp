@@ -168,6 +168,15 @@ TEST_F(OviscoCtrlTest, SameSizeKeepsTheViewAndAnotherSizeResetsIt)
     EXPECT_EQ(ctrl->ScrollPositionY(), 400);
     EXPECT_GT(countRed(grabView(), QRect(90, 90, 220, 120)), 20) << "selection kept";
 
+    // A page of another size starts at the top-left even when its fit zooms in.
+    GlobalBlock large = ovtest::plainGrey(4000, 6000);
+    ctrl->sethDIB(large.get());
+    ctrl->setZoom(10);
+    ctrl->sethDIB(first.get());
+    EXPECT_DOUBLE_EQ(ctrl->Zoom(), 50.0);
+    EXPECT_EQ(ctrl->ScrollPositionX(), 0);
+    EXPECT_EQ(ctrl->ScrollPositionY(), 0);
+
     for (HGLOBAL other : {wider.get(), taller.get()}) {
         prepare();
         ctrl->sethDIB(other);
