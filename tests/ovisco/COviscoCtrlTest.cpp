@@ -35,12 +35,6 @@ extern "C" HGLOBAL GlobalFree(HGLOBAL h)
     return real(h);
 }
 
-// Fontconfig keeps a cache it never frees once a dialog lays out text; not ours.
-extern "C" const char *__lsan_default_suppressions()
-{
-    return "leak:libfontconfig.so\n";
-}
-
 namespace {
 
 class OviscoCtrlTest : public testing::Test {
