@@ -1,6 +1,7 @@
 // Rotate, RotateExpand, Mirror, Flip and Invert.
 #include "PixolveImage.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -21,6 +22,12 @@ constexpr std::array<std::uint8_t, 256> makeBitReversal()
 }
 constexpr std::array<std::uint8_t, 256> BitReversal = makeBitReversal();
 
+PIXOLVE_VECTOR_CLONES void reverseBytes(const std::uint8_t *src, std::uint8_t *dst, int count)
+{
+    for (int x = 0; x < count; ++x)
+        dst[x] = src[count - 1 - x];
+}
+
 // Right-to-left copy of one row of `width` pixels.
 void mirrorRow(const std::uint8_t *src, std::uint8_t *dst, int width, int bitCount)
 {
@@ -38,18 +45,29 @@ void mirrorRow(const std::uint8_t *src, std::uint8_t *dst, int width, int bitCou
         break;
     }
     case 8:
-        for (int x = 0; x < width; ++x)
-            dst[x] = src[width - 1 - x];
+        reverseBytes(src, dst, width);
         break;
-    case 24:
-        for (int x = 0; x < width; ++x) {
-            const std::uint8_t *s = src + std::size_t(width - 1 - x) * 3;
-            std::uint8_t *d = dst + std::size_t(x) * 3;
+    case 24: {
+        // Four-byte moves whose fourth byte the next pixel overwrites; the first source
+        // pixel and the last destination pixel move by three bytes to stay in the row.
+        auto move3 = [](const std::uint8_t *s, std::uint8_t *d) {
             d[0] = s[0];
             d[1] = s[1];
             d[2] = s[2];
+        };
+        if (width == 1) {
+            move3(src, dst);
+            break;
         }
+        move3(src + std::size_t(width - 1) * 3, dst);
+        for (int x = 1; x < width - 1; ++x) {
+            std::uint32_t v;
+            std::memcpy(&v, src + std::size_t(width - 1 - x) * 3, 4);
+            std::memcpy(dst + std::size_t(x) * 3, &v, 4);
+        }
+        move3(src, dst + std::size_t(width - 1) * 3);
         break;
+    }
     default:
         for (int x = 0; x < width; ++x)
             std::memcpy(dst + std::size_t(x) * 4, src + std::size_t(width - 1 - x) * 4, 4);
@@ -131,12 +149,13 @@ template <int Bytes> void turnQuarterPixels(ConstImageView in, ImageView out, bo
             const int tyEnd = std::min(ty + Tile, endRow);
             for (int tx = 0; tx < out.width; tx += Tile) {
                 const int txEnd = std::min(tx + Tile, out.width);
+                const std::ptrdiff_t step = right ? std::ptrdiff_t(in.stride) : -std::ptrdiff_t(in.stride);
                 for (int y = ty; y < tyEnd; ++y) {
-                    std::uint8_t *d = out.row(y);
-                    const std::size_t sx = std::size_t(right ? in.width - 1 - y : y) * Bytes;
-                    for (int x = tx; x < txEnd; ++x)
-                        std::memcpy(d + std::size_t(x) * Bytes, in.row(right ? x : in.height - 1 - x) + sx,
-                                    Bytes);
+                    std::uint8_t *d = out.row(y) + std::size_t(tx) * Bytes;
+                    const std::uint8_t *s = in.row(right ? tx : in.height - 1 - tx) +
+                                            std::size_t(right ? in.width - 1 - y : y) * Bytes;
+                    for (int x = tx; x < txEnd; ++x, d += Bytes, s += step)
+                        std::memcpy(d, s, Bytes);
                 }
             }
         }
@@ -159,52 +178,113 @@ struct Turn {
     }
 };
 
-// Floor of a value known to be at least -1.
-inline int floorFrom(double v)
+// The run of result columns [first, end) of one row whose sample points are covered:
+// a line meets the rectangle in one interval. Solved in closed form, then settled
+// against the exact test at both ends.
+std::pair<int, int> coveredColumns(const Turn &t, double sx0, double sy0, int columns)
 {
-    return int(v + 1.0) - 1;
+    double lo = 0, hi = columns;
+    auto limit = [&](double start, double step, double size) {
+        if (std::fabs(step) < 1e-12) {
+            if (!(start >= -0.5 && start < size - 0.5))
+                hi = lo - 1;
+            return;
+        }
+        double a = (-0.5 - start) / step, b = (size - 0.5 - start) / step;
+        if (a > b)
+            std::swap(a, b);
+        lo = std::max(lo, a);
+        hi = std::min(hi, b);
+    };
+    limit(sx0, t.cosA, t.width);
+    limit(sy0, t.sinA, t.height);
+    if (!(hi >= lo))
+        return {0, 0};
+    auto inside = [&](int x) { return t.inside(sx0 + x * t.cosA, sy0 + x * t.sinA); };
+    int first = int(std::clamp(std::ceil(lo), 0.0, double(columns)));
+    int end = int(std::clamp(std::ceil(hi), 0.0, double(columns)));
+    while (first > 0 && inside(first - 1))
+        --first;
+    while (first < end && !inside(first))
+        ++first;
+    while (end < columns && inside(end))
+        ++end;
+    while (end > first && !inside(end - 1))
+        --end;
+    return {first, end};
+}
+
+// Sample points are stepped in 32.32 fixed point along a covered run; indices are
+// clamped, so rounding drift at the run's ends cannot leave the input.
+constexpr int FixedShift = 32;
+constexpr std::int64_t FixedHalf = std::int64_t(1) << (FixedShift - 1);
+std::int64_t toFixed(double v)
+{
+    return std::llround(v * 4294967296.0);
+}
+
+template <int Bytes, bool Bilinear>
+void rotateRun(ConstImageView in, std::uint8_t *d, int first, int end, std::int64_t fx, std::int64_t fy,
+               std::int64_t stepX, std::int64_t stepY)
+{
+    const int maxX = in.width - 1, maxY = in.height - 1;
+    for (int x = first; x < end; ++x, fx += stepX, fy += stepY) {
+        std::uint8_t *out = d + std::size_t(x) * Bytes;
+        if constexpr (!Bilinear) {
+            const int ix = std::clamp(int((fx + FixedHalf) >> FixedShift), 0, maxX);
+            const int iy = std::clamp(int((fy + FixedHalf) >> FixedShift), 0, maxY);
+            std::memcpy(out, in.row(iy) + std::size_t(ix) * Bytes, Bytes);
+        } else {
+            const int x0 = int(fx >> FixedShift), y0 = int(fy >> FixedShift);
+            const int wx = int((fx >> (FixedShift - 8)) & 0xFF);
+            const int wy = int((fy >> (FixedShift - 8)) & 0xFF);
+            const std::size_t c0 = std::size_t(std::clamp(x0, 0, maxX)) * Bytes;
+            const std::size_t c1 = std::size_t(std::clamp(x0 + 1, 0, maxX)) * Bytes;
+            const std::uint8_t *r0 = in.row(std::clamp(y0, 0, maxY));
+            const std::uint8_t *r1 = in.row(std::clamp(y0 + 1, 0, maxY));
+            for (int c = 0; c < Bytes; ++c) {
+                const int below = r0[c0 + c] * 256 + (r0[c1 + c] - r0[c0 + c]) * wx;
+                const int above = r1[c0 + c] * 256 + (r1[c1 + c] - r1[c0 + c]) * wx;
+                out[c] = std::uint8_t((below * 256 + (above - below) * wy + 32768) >> 16);
+            }
+        }
+    }
+}
+
+// Bits are always sampled nearest: there is nothing between black and white. The row
+// was filled with ones, so only zero bits are written.
+void rotateRunBits(ConstImageView in, std::uint8_t *d, int first, int end, std::int64_t fx, std::int64_t fy,
+                   std::int64_t stepX, std::int64_t stepY)
+{
+    const int maxX = in.width - 1, maxY = in.height - 1;
+    for (int x = first; x < end; ++x, fx += stepX, fy += stepY) {
+        const int ix = std::clamp(int((fx + FixedHalf) >> FixedShift), 0, maxX);
+        const int iy = std::clamp(int((fy + FixedHalf) >> FixedShift), 0, maxY);
+        if (!getBit(in.row(iy), ix))
+            d[x >> 3] &= std::uint8_t(~(0x80u >> (x & 7)));
+    }
 }
 
 void rotateRows(ConstImageView in, ImageView out, const Turn &t, bool bilinear, int firstRow, int endRow)
 {
-    const int bpp = in.bytesPerPixel();
+    const std::int64_t stepX = toFixed(t.cosA), stepY = toFixed(t.sinA);
     for (int y = firstRow; y < endRow; ++y) {
         const double dy = y - t.cy;
         const double sx0 = t.cx - t.cx * t.cosA - dy * t.sinA;
         const double sy0 = t.cy - t.cx * t.sinA + dy * t.cosA;
+        const auto [first, end] = coveredColumns(t, sx0, sy0, out.width);
+        if (first >= end)
+            continue;
+        const std::int64_t fx = toFixed(sx0 + first * t.cosA), fy = toFixed(sy0 + first * t.sinA);
         std::uint8_t *d = out.row(y);
-        for (int x = 0; x < out.width; ++x) {
-            const double sx = sx0 + x * t.cosA;
-            const double sy = sy0 + x * t.sinA;
-            if (!t.inside(sx, sy))
-                continue;
-            if (in.bitCount == 1) {
-                // Bits are always sampled nearest: there is nothing between black and white.
-                const int ix = std::min(floorFrom(sx + 0.5), in.width - 1);
-                const int iy = std::min(floorFrom(sy + 0.5), in.height - 1);
-                setBit(d, x, getBit(in.row(iy), ix));
-                continue;
-            }
-            if (!bilinear) {
-                const int ix = std::min(floorFrom(sx + 0.5), in.width - 1);
-                const int iy = std::min(floorFrom(sy + 0.5), in.height - 1);
-                std::memcpy(d + std::size_t(x) * bpp, in.row(iy) + std::size_t(ix) * bpp, std::size_t(bpp));
-                continue;
-            }
-            const int x0 = floorFrom(sx);
-            const int y0 = floorFrom(sy);
-            const int wx = int((sx - x0) * 256.0);
-            const int wy = int((sy - y0) * 256.0);
-            const std::size_t c0 = std::size_t(std::max(x0, 0)) * bpp;
-            const std::size_t c1 = std::size_t(std::min(x0 + 1, in.width - 1)) * bpp;
-            const std::uint8_t *r0 = in.row(std::max(y0, 0));
-            const std::uint8_t *r1 = in.row(std::min(y0 + 1, in.height - 1));
-            for (int c = 0; c < bpp; ++c) {
-                const int below = r0[c0 + c] * (256 - wx) + r0[c1 + c] * wx;
-                const int above = r1[c0 + c] * (256 - wx) + r1[c1 + c] * wx;
-                d[std::size_t(x) * bpp + c] = std::uint8_t((below * (256 - wy) + above * wy + 32768) >> 16);
-            }
-        }
+        if (in.bitCount == 1)
+            rotateRunBits(in, d, first, end, fx, fy, stepX, stepY);
+        else if (in.bitCount == 8)
+            (bilinear ? rotateRun<1, true> : rotateRun<1, false>)(in, d, first, end, fx, fy, stepX, stepY);
+        else if (in.bitCount == 24)
+            (bilinear ? rotateRun<3, true> : rotateRun<3, false>)(in, d, first, end, fx, fy, stepX, stepY);
+        else
+            (bilinear ? rotateRun<4, true> : rotateRun<4, false>)(in, d, first, end, fx, fy, stepX, stepY);
     }
 }
 

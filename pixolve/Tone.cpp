@@ -57,42 +57,63 @@ ToneTable contrastTable(int m, int c)
     return t;
 }
 
-// Saturating addition of d (clamped to -255..255) as a table.
-ToneTable brightnessTable(int d)
+// The table for two bytes at once (65536 entries), for large pages: half the lookups.
+using PairTable = std::vector<std::uint16_t>;
+PairTable pairTable(const ToneTable &table)
 {
-    ToneTable t{};
-    for (int i = 0; i < 256; ++i)
-        t[std::size_t(i)] = std::uint8_t(std::clamp(i + d, 0, 255));
-    return t;
+    PairTable pairs(65536);
+    for (std::size_t i = 0; i < pairs.size(); ++i) {
+        // Entry i maps the two bytes of i's own memory image, so loads and stores of
+        // native 16-bit words agree on any byte order.
+        std::uint16_t key = std::uint16_t(i), value;
+        std::uint8_t b[2];
+        std::memcpy(b, &key, 2);
+        b[0] = table[b[0]];
+        b[1] = table[b[1]];
+        std::memcpy(&value, b, 2);
+        pairs[i] = value;
+    }
+    return pairs;
 }
 
-// A table applied to every 8-bit value or to the blue, green and red bytes of colour
-// pixels; the fourth byte of a 32-bit pixel is carried over as it is.
-void ApplyToneTable(ConstImageView in, ImageView out, const ToneTable &table)
+// A table applied to a run of bytes; with a pair table, eight bytes per four lookups.
+void ApplyToneTable(const std::uint8_t *s, std::uint8_t *d, std::size_t n, const ToneTable &table,
+                    const PairTable &pairs)
 {
-    const std::size_t n = std::size_t(in.width) * std::size_t(in.bytesPerPixel());
-    forRowBands(in.height, n, [&](int first, int end) {
-        for (int y = first; y < end; ++y) {
-            const std::uint8_t *s = in.row(y);
-            std::uint8_t *d = out.row(y);
-            std::size_t i = 0;
-            for (; i + 4 <= n; i += 4) {
-                d[i] = table[s[i]];
-                d[i + 1] = table[s[i + 1]];
-                d[i + 2] = table[s[i + 2]];
-                d[i + 3] = table[s[i + 3]];
-            }
-            for (; i < n; ++i)
-                d[i] = table[s[i]];
-            if (in.bitCount == 32)
-                for (std::size_t j = 3; j < n; j += 4)
-                    d[j] = s[j];
+    std::size_t i = 0;
+    if (!pairs.empty()) {
+        for (; i + 8 <= n; i += 8) {
+            std::uint16_t v[4];
+            std::memcpy(v, s + i, 8);
+            for (std::uint16_t &w : v)
+                w = pairs[w];
+            std::memcpy(d + i, v, 8);
         }
-    });
+    }
+    for (; i < n; ++i)
+        d[i] = table[s[i]];
 }
 
-// The common frame of the tone exports: 8, 24 and 32-bit pages only.
-template <typename MakeTable> HGLOBAL mapTones(HGLOBAL image, MakeTable makeTable)
+// Saturating addition over a run of bytes, written so that it vectorises.
+void addSaturated(const std::uint8_t *s, std::uint8_t *d, std::size_t n, int delta)
+{
+    if (delta >= 0) {
+        const std::uint8_t add = std::uint8_t(delta), limit = std::uint8_t(255 - delta);
+        for (std::size_t i = 0; i < n; ++i)
+            d[i] = s[i] > limit ? std::uint8_t(255) : std::uint8_t(s[i] + add);
+    } else {
+        const std::uint8_t sub = std::uint8_t(-delta);
+        for (std::size_t i = 0; i < n; ++i)
+            d[i] = s[i] < sub ? std::uint8_t(0) : std::uint8_t(s[i] - sub);
+    }
+}
+
+// The common frame of the tone exports: 8, 24 and 32-bit pages only. `map(s, d, n)`
+// changes every grey value or colour byte of a row; the fourth byte of a 32-bit pixel
+// is carried over as it is.
+template <typename Map, typename Prepare = void (*)(std::size_t)>
+HGLOBAL mapTones(
+    HGLOBAL image, Map map, Prepare prepare = [](std::size_t) {})
 {
     return guarded([&]() -> HGLOBAL {
         SourcePage page(image);
@@ -101,9 +122,37 @@ template <typename MakeTable> HGLOBAL mapTones(HGLOBAL image, MakeTable makeTabl
         ResultBlock result = ResultBlock::sameSize(page);
         if (!result)
             return nullptr;
-        ApplyToneTable(WrapDib(page), result.image(), makeTable());
+        const ConstImageView in = WrapDib(page);
+        const ImageView out = result.image();
+        const std::size_t n = std::size_t(in.width) * std::size_t(in.bytesPerPixel());
+        prepare(n * std::size_t(in.height));
+        forRowBands(in.height, n, [&](int first, int end) {
+            for (int y = first; y < end; ++y) {
+                const std::uint8_t *s = in.row(y);
+                std::uint8_t *d = out.row(y);
+                map(s, d, n);
+                if (in.bitCount == 32)
+                    for (std::size_t j = 3; j < n; j += 4)
+                        d[j] = s[j];
+            }
+        });
         return result.release();
     });
+}
+
+// A table over a whole page; the pair table pays for itself from about a megabyte on.
+HGLOBAL mapThroughTable(HGLOBAL image, const ToneTable &table)
+{
+    PairTable pairs;
+    return mapTones(
+        image,
+        [&](const std::uint8_t *s, std::uint8_t *out, std::size_t n) {
+            ApplyToneTable(s, out, n, table, pairs);
+        },
+        [&](std::size_t pageBytes) {
+            if (pageBytes >= (std::size_t(1) << 20))
+                pairs = pairTable(table);
+        });
 }
 
 // Minimum (or maximum) over a run of `window` elements starting at each element, clipped
@@ -207,18 +256,18 @@ template <typename Op> void windowUp(ConstImageView h, ImageView out, std::size_
 // is clipped at the page's edge: pixels beyond it are left out.
 template <typename Op> void filterGray(ConstImageView in, ImageView out, int window, Op op)
 {
+    // Up the columns straight into the result, then along each result row in place.
+    windowUp(in, out, std::size_t(in.width), window, op);
     const int width = in.width;
     const int across = std::clamp(window, 1, width);
-    WorkImage rowsDone(in.width, in.height, 8);
-    const ImageView h = rowsDone.view();
     forRowBands(in.height, std::size_t(width) * std::size_t(std::min(across, DirectWindow)),
                 [&](int first, int end) {
-                    std::vector<std::uint8_t> prefix, suffix;
+                    std::vector<std::uint8_t> row(static_cast<std::size_t>(width)), prefix, suffix;
                     for (int y = first; y < end; ++y) {
-                        const std::uint8_t *s = in.row(y);
-                        std::uint8_t *d = h.row(y);
+                        std::uint8_t *d = out.row(y);
+                        const std::uint8_t *s = row.data();
+                        std::memcpy(row.data(), d, row.size());
                         if (across <= DirectWindow) {
-                            std::memcpy(d, s, std::size_t(width));
                             for (int k = 1; k < across; ++k)
                                 for (int x = 0; x + k < width; ++x)
                                     d[x] = op(d[x], s[x + k]);
@@ -229,17 +278,44 @@ template <typename Op> void filterGray(ConstImageView in, ImageView out, int win
                             [d](int i, std::uint8_t v) { d[i] = v; }, prefix, suffix);
                     }
                 });
-    windowUp(h, out, std::size_t(width), window, op);
 }
 
-// dst bit x = src bit x + shift (bits past the row's bytes read as `fill`).
-void shiftBitsLeft(const std::uint8_t *src, std::uint8_t *dst, int bytes, int shift, std::uint8_t fill)
+// A 1-bit row as big-endian 64-bit words (pixel 0 in the top bit of word 0) followed by
+// one spare word; bits past the width hold `neutral`.
+void loadBitWords(const std::uint8_t *row, int width, std::uint64_t neutral,
+                  std::vector<std::uint64_t> &words)
 {
-    const int byteShift = shift / 8, bitShift = shift % 8;
-    auto at = [&](int i) { return i < bytes ? src[i] : fill; };
-    for (int i = 0; i < bytes; ++i) {
-        const unsigned hi = at(i + byteShift), lo = at(i + byteShift + 1);
-        dst[i] = bitShift ? std::uint8_t((hi << bitShift) | (lo >> (8 - bitShift))) : std::uint8_t(hi);
+    const std::size_t bytes = (std::size_t(width) + 7) / 8;
+    const std::size_t count = (std::size_t(width) + 63) / 64 + 1;
+    words.assign(count, neutral);
+    for (std::size_t w = 0; w * 8 < bytes; ++w) {
+        std::uint8_t chunk[8] = {};
+        std::memcpy(chunk, row + w * 8, std::min<std::size_t>(8, bytes - w * 8));
+        std::uint64_t v = 0;
+        for (int k = 0; k < 8; ++k)
+            v = v << 8 | chunk[k];
+        words[w] = v;
+    }
+    const std::size_t last = std::size_t(width) / 64;
+    const int used = width % 64;
+    if (used) {
+        const std::uint64_t tail = ~std::uint64_t(0) >> used;
+        words[last] = (words[last] & ~tail) | (neutral & tail);
+    }
+}
+
+// dst bit x = src bit x + shift, for a word row from loadBitWords (bits beyond read as
+// `neutral`).
+void shiftWordsLeft(const std::vector<std::uint64_t> &src, std::vector<std::uint64_t> &dst, int shift,
+                    std::uint64_t neutral)
+{
+    const std::size_t count = src.size(), wordShift = std::size_t(shift) / 64;
+    const int bitShift = shift % 64;
+    dst.resize(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint64_t hi = i + wordShift < count ? src[i + wordShift] : neutral;
+        const std::uint64_t lo = i + wordShift + 1 < count ? src[i + wordShift + 1] : neutral;
+        dst[i] = bitShift ? (hi << bitShift) | (lo >> (64 - bitShift)) : hi;
     }
 }
 
@@ -250,37 +326,35 @@ void filterBits(ConstImageView in, ImageView out, int window, Op op, std::uint8_
 {
     const int bytes = (in.width + 7) / 8;
     const std::uint8_t tailMask = std::uint8_t(in.width % 8 ? 0xFF00u >> (in.width % 8) : 0xFFu);
+    const std::uint64_t neutralWord = neutral ? ~std::uint64_t(0) : 0;
     const int across = std::clamp(window, 1, in.width);
+    auto combine = [](std::uint64_t a, std::uint64_t b) { return std::is_same_v<Op, OrOp> ? a | b : a & b; };
 
-    WorkImage rowsDone(in.width, in.height, 1);
-    const ImageView h = rowsDone.view();
-    forRowBands(in.height, std::size_t(bytes) * 16, [&](int first, int end) {
-        const std::size_t n = static_cast<std::size_t>(bytes);
-        std::vector<std::uint8_t> span(n), shifted(n);
+    // Up the columns straight into the result, then along each result row in place.
+    windowUp(in, out, std::size_t(bytes), window, op);
+    forRowBands(in.height, std::size_t(bytes) * 64, [&](int first, int end) {
+        std::vector<std::uint64_t> span, shifted;
         for (int y = first; y < end; ++y) {
             // span covers `reach` pixels from each x; doubled while that stays within the
             // window, then combined with itself shifted to cover the rest exactly.
-            std::memcpy(span.data(), in.row(y), std::size_t(bytes));
-            std::uint8_t &tail = span[std::size_t(bytes - 1)];
-            tail = std::uint8_t((tail & tailMask) | (neutral & ~tailMask));
+            std::uint8_t *d = out.row(y);
+            loadBitWords(d, in.width, neutralWord, span);
             int reach = 1;
             while (reach * 2 <= across) {
-                shiftBitsLeft(span.data(), shifted.data(), bytes, reach, neutral);
-                for (int i = 0; i < bytes; ++i)
-                    span[std::size_t(i)] = op(span[std::size_t(i)], shifted[std::size_t(i)]);
+                shiftWordsLeft(span, shifted, reach, neutralWord);
+                for (std::size_t i = 0; i < span.size(); ++i)
+                    span[i] = combine(span[i], shifted[i]);
                 reach *= 2;
             }
-            std::uint8_t *d = h.row(y);
             if (reach < across) {
-                shiftBitsLeft(span.data(), shifted.data(), bytes, across - reach, neutral);
-                for (int i = 0; i < bytes; ++i)
-                    d[i] = op(span[std::size_t(i)], shifted[std::size_t(i)]);
-            } else {
-                std::memcpy(d, span.data(), std::size_t(bytes));
+                shiftWordsLeft(span, shifted, across - reach, neutralWord);
+                for (std::size_t i = 0; i < span.size(); ++i)
+                    span[i] = combine(span[i], shifted[i]);
             }
+            for (int j = 0; j < bytes; ++j)
+                d[j] = std::uint8_t(span[std::size_t(j) / 8] >> (56 - 8 * (j % 8)));
         }
     });
-    windowUp(h, out, std::size_t(bytes), window, op);
     for (int y = 0; y < in.height; ++y) // padding bits stay zero
         out.row(y)[bytes - 1] &= tailMask;
 }
@@ -296,33 +370,32 @@ extern "C" {
 // 1-bit pages. The caller frees the result.
 HGLOBAL AdjustBrightness(HGLOBAL image, int delta)
 {
-    return mapTones(image, [delta] { return brightnessTable(std::clamp(delta, -255, 255)); });
+    const int d = std::clamp(delta, -255, 255);
+    return mapTones(
+        image, [d](const std::uint8_t *s, std::uint8_t *out, std::size_t n) { addSaturated(s, out, n, d); });
 }
 
 // Contrast about grey level 127, -100..100 (values beyond are taken as the nearest end).
 // Null for 1-bit pages. The caller frees the result.
 HGLOBAL AdjustContrast(HGLOBAL image, int contrast)
 {
-    return mapTones(image, [contrast] { return contrastTable(127, std::clamp(contrast, -100, 100)); });
+    return mapThroughTable(image, contrastTable(127, std::clamp(contrast, -100, 100)));
 }
 
 // Brightness first, then contrast about 127 + brightness / 4. Null for 1-bit pages.
 // The caller frees the result.
 HGLOBAL AdjustBrightnessAndContrast(HGLOBAL image, int brightness, int contrast)
 {
-    return mapTones(image, [brightness, contrast] {
-        const int b = std::clamp(brightness, -255, 255);
-        const int c = std::clamp(contrast, -100, 100);
-        const ToneTable bright = brightnessTable(b);
-        if (c == 0)
-            return bright;
-        // Both steps fold into one table: contrast of the brightened value.
-        const ToneTable tones = contrastTable(127 + b / 4, c);
-        ToneTable t{};
-        for (std::size_t i = 0; i < 256; ++i)
-            t[i] = tones[bright[i]];
-        return t;
-    });
+    const int b = std::clamp(brightness, -255, 255);
+    const int c = std::clamp(contrast, -100, 100);
+    if (c == 0)
+        return AdjustBrightness(image, b);
+    // Both steps fold into one table: the contrast of the brightened value.
+    const ToneTable tones = contrastTable(127 + b / 4, c);
+    ToneTable table{};
+    for (int i = 0; i < 256; ++i)
+        table[std::size_t(i)] = tones[std::size_t(std::clamp(i + b, 0, 255))];
+    return mapThroughTable(image, table);
 }
 
 // Strength n > 0: minimum over n + 1 columns and rows (darker, bolder strokes); n <= 0:
