@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <vector>
 
@@ -195,6 +196,15 @@ struct OrOp {
     std::uint8_t operator()(std::uint8_t a, std::uint8_t b) const { return a | b; }
 };
 
+// dst[i] = op(a[i], b[i]). Kept apart so that the loop sees plain local bounds and
+// vectorises (byte stores inside a lambda could alias everything it captured).
+template <typename Op>
+void combineBytes(std::uint8_t *dst, const std::uint8_t *a, const std::uint8_t *b, std::size_t n, Op op)
+{
+    for (std::size_t i = 0; i < n; ++i)
+        dst[i] = op(a[i], b[i]);
+}
+
 // Up to this many rows or columns a window is combined directly; longer ones use the
 // block-wise prefix and suffix runs.
 constexpr int DirectWindow = 8;
@@ -210,11 +220,8 @@ template <typename Op> void windowUp(ConstImageView h, ImageView out, std::size_
                 std::uint8_t *d = out.row(y);
                 std::memcpy(d, h.row(y), n);
                 const int last = std::min(y + window - 1, h.height - 1);
-                for (int r = y + 1; r <= last; ++r) {
-                    const std::uint8_t *s = h.row(r);
-                    for (std::size_t i = 0; i < n; ++i)
-                        d[i] = op(d[i], s[i]);
-                }
+                for (int r = y + 1; r <= last; ++r)
+                    combineBytes(d, d, h.row(r), n, op);
             }
         });
         return;
@@ -227,12 +234,10 @@ template <typename Op> void windowUp(ConstImageView h, ImageView out, std::size_
             const int start = b * window, end = std::min(start + window, h.height);
             std::memcpy(g.row(start), h.row(start), n);
             for (int y = start + 1; y < end; ++y)
-                for (std::size_t i = 0; i < n; ++i)
-                    g.row(y)[i] = op(g.row(y - 1)[i], h.row(y)[i]);
+                combineBytes(g.row(y), g.row(y - 1), h.row(y), n, op);
             std::memcpy(k.row(end - 1), h.row(end - 1), n);
             for (int y = end - 2; y >= start; --y)
-                for (std::size_t i = 0; i < n; ++i)
-                    k.row(y)[i] = op(k.row(y + 1)[i], h.row(y)[i]);
+                combineBytes(k.row(y), k.row(y + 1), h.row(y), n, op);
         }
     });
     forRowBands(h.height, n, [&](int first, int end) {
@@ -244,9 +249,7 @@ template <typename Op> void windowUp(ConstImageView h, ImageView out, std::size_
                 std::memcpy(d, ky, n);
                 continue;
             }
-            const std::uint8_t *gl = g.row(last);
-            for (std::size_t i = 0; i < n; ++i)
-                d[i] = op(ky[i], gl[i]);
+            combineBytes(d, ky, g.row(last), n, op);
         }
     });
 }
@@ -269,8 +272,7 @@ template <typename Op> void filterGray(ConstImageView in, ImageView out, int win
                         std::memcpy(row.data(), d, row.size());
                         if (across <= DirectWindow) {
                             for (int k = 1; k < across; ++k)
-                                for (int x = 0; x + k < width; ++x)
-                                    d[x] = op(d[x], s[x + k]);
+                                combineBytes(d, d, s + k, std::size_t(width - k), op);
                             continue;
                         }
                         forwardWindow<std::uint8_t>(
@@ -278,6 +280,14 @@ template <typename Op> void filterGray(ConstImageView in, ImageView out, int win
                             [d](int i, std::uint8_t v) { d[i] = v; }, prefix, suffix);
                     }
                 });
+}
+
+// The first byte of a word in memory becomes its top byte.
+inline std::uint64_t fromBigEndian(std::uint64_t v)
+{
+    if constexpr (std::endian::native == std::endian::little)
+        return __builtin_bswap64(v);
+    return v;
 }
 
 // A 1-bit row as big-endian 64-bit words (pixel 0 in the top bit of word 0) followed by
@@ -289,12 +299,9 @@ void loadBitWords(const std::uint8_t *row, int width, std::uint64_t neutral,
     const std::size_t count = (std::size_t(width) + 63) / 64 + 1;
     words.assign(count, neutral);
     for (std::size_t w = 0; w * 8 < bytes; ++w) {
-        std::uint8_t chunk[8] = {};
-        std::memcpy(chunk, row + w * 8, std::min<std::size_t>(8, bytes - w * 8));
         std::uint64_t v = 0;
-        for (int k = 0; k < 8; ++k)
-            v = v << 8 | chunk[k];
-        words[w] = v;
+        std::memcpy(&v, row + w * 8, std::min<std::size_t>(8, bytes - w * 8));
+        words[w] = fromBigEndian(v);
     }
     const std::size_t last = std::size_t(width) / 64;
     const int used = width % 64;
@@ -351,8 +358,10 @@ void filterBits(ConstImageView in, ImageView out, int window, Op op, std::uint8_
                 for (std::size_t i = 0; i < span.size(); ++i)
                     span[i] = combine(span[i], shifted[i]);
             }
-            for (int j = 0; j < bytes; ++j)
-                d[j] = std::uint8_t(span[std::size_t(j) / 8] >> (56 - 8 * (j % 8)));
+            for (std::size_t w = 0; w * 8 < std::size_t(bytes); ++w) {
+                const std::uint64_t v = fromBigEndian(span[w]);
+                std::memcpy(d + w * 8, &v, std::min<std::size_t>(8, std::size_t(bytes) - w * 8));
+            }
         }
     });
     for (int y = 0; y < in.height; ++y) // padding bits stay zero

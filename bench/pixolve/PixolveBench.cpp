@@ -8,6 +8,7 @@
 #include <benchmark/benchmark.h>
 #include <leptonica/allheaders.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <map>
@@ -213,6 +214,12 @@ void AddWaterMark_Pixolve(benchmark::State &state)
     runPixolve(state, [](HGLOBAL h) { return AddWaterMark(h, mark.get()); });
 }
 
+// On a shared machine the fastest of several runs is the fairest figure.
+double fastest(const std::vector<double> &v)
+{
+    return *std::min_element(v.begin(), v.end());
+}
+
 } // namespace
 
 #define ON_PAGES(fn, ...)                                                                                    \
@@ -220,6 +227,7 @@ void AddWaterMark_Pixolve(benchmark::State &state)
         ->ArgName("bits")                                                                                    \
         ->UseRealTime()                                                                                      \
         ->MeasureProcessCPUTime()                                                                            \
+        ->ComputeStatistics("min", fastest)                                                                  \
         ->Unit(benchmark::kMillisecond)                                                                      \
         ->Apply([](auto *b) {                                                                                \
             for (int bits : {__VA_ARGS__})                                                                   \
