@@ -215,7 +215,8 @@ std::pair<int, int> coveredColumns(const Turn &t, double sx0, double sy0, int co
 }
 
 // Sample points are stepped in 32.32 fixed point along a covered run; indices are
-// clamped, so rounding drift at the run's ends cannot leave the input.
+// clamped, so rounding drift at the run's ends cannot leave the input. A 32-bit pixel is
+// sampled as four channels, its fourth byte included.
 constexpr int FixedShift = 32;
 constexpr std::int64_t FixedHalf = std::int64_t(1) << (FixedShift - 1);
 std::int64_t toFixed(double v)

@@ -215,7 +215,8 @@ private:
 };
 
 // Calls fn(firstRow, endRow) over bands covering [0, rows). Large jobs are split over the
-// machine's cores; fn must then only write rows of its own band, and must not throw.
+// machine's cores; fn must then only write rows of its own band. An exception from any
+// band is rethrown here after all bands have finished.
 void forRowBands(int rows, std::size_t bytesPerRow, const std::function<void(int, int)> &fn);
 
 // Runs an export's body, turning any exception (allocation failure) into a null result.
