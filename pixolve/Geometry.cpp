@@ -9,18 +9,44 @@
 namespace arkavo::pixolve {
 namespace {
 
-constexpr std::array<std::uint8_t, 256> makeBitReversal()
+std::uint64_t reverseBits(std::uint64_t v)
 {
-    std::array<std::uint8_t, 256> t{};
-    for (int i = 0; i < 256; ++i) {
-        int r = 0;
-        for (int b = 0; b < 8; ++b)
-            r |= ((i >> b) & 1) << (7 - b);
-        t[std::size_t(i)] = std::uint8_t(r);
-    }
-    return t;
+    v = __builtin_bswap64(v);
+    v = (v >> 4 & 0x0F0F0F0F0F0F0F0Full) | (v & 0x0F0F0F0F0F0F0F0Full) << 4;
+    v = (v >> 2 & 0x3333333333333333ull) | (v & 0x3333333333333333ull) << 2;
+    return (v >> 1 & 0x5555555555555555ull) | (v & 0x5555555555555555ull) << 1;
 }
-constexpr std::array<std::uint8_t, 256> BitReversal = makeBitReversal();
+
+// A 1-bit row right to left: its words reversed bit for bit, then shifted left past the
+// padding bits that the reversal brought to the front.
+void mirrorBits(const std::uint8_t *src, std::uint8_t *dst, int width)
+{
+    const std::size_t bytes = (std::size_t(width) + 7) / 8, words = (bytes + 7) / 8;
+    constexpr std::size_t MaxWords = 512; // rows up to 32768 pixels; wider ones bit by bit
+    if (words > MaxWords) {
+        std::memset(dst, 0, bytes);
+        for (int x = 0; x < width; ++x)
+            setBit(dst, x, getBit(src, width - 1 - x));
+        return;
+    }
+    std::array<std::uint64_t, MaxWords + 1> reversed;
+    for (std::size_t k = 0; k < words; ++k) {
+        const std::size_t at = (words - 1 - k) * 8;
+        reversed[k] = reverseBits(bigEndian64(loadWord(src + at, bytes - at)));
+    }
+    reversed[words] = 0;
+    const int shift = int(words * 64 - std::size_t(width)); // 0..63
+    for (std::size_t k = 0; k < words; ++k) {
+        const std::uint64_t v = shift ? reversed[k] << shift | reversed[k + 1] >> (64 - shift) : reversed[k];
+        storeWord(dst + k * 8, bigEndian64(v), bytes - k * 8);
+    }
+}
+
+// Work per row of a mirror, in bytes copied: reversing bits costs about eight times a copy.
+std::size_t mirrorWork(const ImageView &out)
+{
+    return out.stride * (out.bitCount == 1 ? 8 : 1);
+}
 
 PIXOLVE_VECTOR_CLONES void reverseBytes(const std::uint8_t *src, std::uint8_t *dst, int count)
 {
@@ -32,18 +58,9 @@ PIXOLVE_VECTOR_CLONES void reverseBytes(const std::uint8_t *src, std::uint8_t *d
 void mirrorRow(const std::uint8_t *src, std::uint8_t *dst, int width, int bitCount)
 {
     switch (bitCount) {
-    case 1: {
-        // Reverse the bytes and the bits in each; the padding bits of the last source
-        // byte then stand in front and are shifted out.
-        const int bytes = (width + 7) / 8;
-        const int pad = bytes * 8 - width;
-        for (int i = 0; i < bytes; ++i) {
-            const unsigned hi = BitReversal[src[bytes - 1 - i]];
-            const unsigned lo = i + 1 < bytes ? BitReversal[src[bytes - 2 - i]] : 0u;
-            dst[i] = std::uint8_t((hi << pad) | (lo >> (8 - pad)));
-        }
+    case 1:
+        mirrorBits(src, dst, width);
         break;
-    }
     case 8:
         reverseBytes(src, dst, width);
         break;
@@ -342,7 +359,7 @@ HGLOBAL RotateExpand(HGLOBAL image, double angle, int, int, int)
         const ConstImageView in = WrapDib(page);
         const ImageView out = result.image();
         if (half) {
-            forRowBands(out.height, out.stride, [&](int first, int end) {
+            forRowBands(out.height, mirrorWork(out), [&](int first, int end) {
                 for (int y = first; y < end; ++y)
                     mirrorRow(in.row(in.height - 1 - y), out.row(y), in.width, in.bitCount);
             });
@@ -379,7 +396,7 @@ HGLOBAL Mirror(HGLOBAL image)
             return nullptr;
         const ConstImageView in = WrapDib(page);
         const ImageView out = result.image();
-        forRowBands(out.height, out.stride, [&](int first, int end) {
+        forRowBands(out.height, mirrorWork(out), [&](int first, int end) {
             for (int y = first; y < end; ++y)
                 mirrorRow(in.row(y), out.row(y), in.width, in.bitCount);
         });

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cstring>
 #include <vector>
 
@@ -282,14 +281,6 @@ template <typename Op> void filterGray(ConstImageView in, ImageView out, int win
                 });
 }
 
-// The first byte of a word in memory becomes its top byte.
-inline std::uint64_t fromBigEndian(std::uint64_t v)
-{
-    if constexpr (std::endian::native == std::endian::little)
-        return __builtin_bswap64(v);
-    return v;
-}
-
 // A 1-bit row as big-endian 64-bit words (pixel 0 in the top bit of word 0) followed by
 // one spare word; bits past the width hold `neutral`.
 void loadBitWords(const std::uint8_t *row, int width, std::uint64_t neutral,
@@ -299,9 +290,7 @@ void loadBitWords(const std::uint8_t *row, int width, std::uint64_t neutral,
     const std::size_t count = (std::size_t(width) + 63) / 64 + 1;
     words.assign(count, neutral);
     for (std::size_t w = 0; w * 8 < bytes; ++w) {
-        std::uint64_t v = 0;
-        std::memcpy(&v, row + w * 8, std::min<std::size_t>(8, bytes - w * 8));
-        words[w] = fromBigEndian(v);
+        words[w] = bigEndian64(loadWord(row + w * 8, bytes - w * 8));
     }
     const std::size_t last = std::size_t(width) / 64;
     const int used = width % 64;
@@ -359,8 +348,7 @@ void filterBits(ConstImageView in, ImageView out, int window, Op op, std::uint8_
                     span[i] = combine(span[i], shifted[i]);
             }
             for (std::size_t w = 0; w * 8 < std::size_t(bytes); ++w) {
-                const std::uint64_t v = fromBigEndian(span[w]);
-                std::memcpy(d + w * 8, &v, std::min<std::size_t>(8, std::size_t(bytes) - w * 8));
+                storeWord(d + w * 8, bigEndian64(span[w]), std::size_t(bytes) - w * 8);
             }
         }
     });

@@ -27,6 +27,7 @@ std::vector<Shape> shapes()
     for (int bits : {1, 8, 24, 32})
         for (auto [w, h] : {std::pair{300, 200}, {13, 7}, {37, 5}, {1, 9}, {66, 17}})
             all.push_back({w, h, bits});
+    all.push_back({33001, 3, 1}); // wider than the word-wise bit path takes
     return all;
 }
 
