@@ -289,9 +289,8 @@ void loadBitWords(const std::uint8_t *row, int width, std::uint64_t neutral,
     const std::size_t bytes = (std::size_t(width) + 7) / 8;
     const std::size_t count = (std::size_t(width) + 63) / 64 + 1;
     words.assign(count, neutral);
-    for (std::size_t w = 0; w * 8 < bytes; ++w) {
+    for (std::size_t w = 0; w * 8 < bytes; ++w)
         words[w] = bigEndian64(loadWord(row + w * 8, bytes - w * 8));
-    }
     const std::size_t last = std::size_t(width) / 64;
     const int used = width % 64;
     if (used) {
