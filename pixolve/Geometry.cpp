@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <numbers>
 #include <cstring>
 
 namespace arkavo::pixolve {
@@ -328,7 +329,7 @@ HGLOBAL Rotate(HGLOBAL image, double angle, int cx, int cy, int interpolation)
         const ConstImageView in = WrapDib(page);
         const ImageView out = result.image();
         std::memset(out.bits, 0xFF, out.bytes());
-        const double a = angle * (M_PI / 180.0);
+        const double a = angle * (std::numbers::pi / 180.0);
         const Turn turn{std::cos(a), std::sin(a), double(cx), double(cy), in.width, in.height};
         const std::size_t work =
             std::size_t(in.width) * (in.bitCount == 1 ? 1 : std::size_t(in.bytesPerPixel()) * 4);
