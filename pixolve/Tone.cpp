@@ -111,9 +111,11 @@ void addSaturated(const std::uint8_t *s, std::uint8_t *d, std::size_t n, int del
 // The common frame of the tone exports: 8, 24 and 32-bit pages only. `map(s, d, n)`
 // changes every grey value or colour byte of a row; the fourth byte of a 32-bit pixel
 // is carried over as it is.
+// Table lookups are worth a second thread on large pages; a saturating add runs at
+// memory speed and is not (`split`).
 template <typename Map, typename Prepare = void (*)(std::size_t)>
 HGLOBAL mapTones(
-    HGLOBAL image, Map map, Prepare prepare = [](std::size_t) {})
+    HGLOBAL image, bool split, Map map, Prepare prepare = [](std::size_t) {})
 {
     return guarded([&]() -> HGLOBAL {
         SourcePage page(image);
@@ -126,7 +128,7 @@ HGLOBAL mapTones(
         const ImageView out = result.image();
         const std::size_t n = std::size_t(in.width) * std::size_t(in.bytesPerPixel());
         prepare(n * std::size_t(in.height));
-        forRowBands(in.height, n, [&](int first, int end) {
+        auto rows = [&](int first, int end) {
             for (int y = first; y < end; ++y) {
                 const std::uint8_t *s = in.row(y);
                 std::uint8_t *d = out.row(y);
@@ -135,7 +137,11 @@ HGLOBAL mapTones(
                     for (std::size_t j = 3; j < n; j += 4)
                         d[j] = s[j];
             }
-        });
+        };
+        if (split)
+            forRowBands(in.height, n, rows);
+        else
+            rows(0, in.height);
         return result.release();
     });
 }
@@ -145,7 +151,7 @@ HGLOBAL mapThroughTable(HGLOBAL image, const ToneTable &table)
 {
     PairTable pairs;
     return mapTones(
-        image,
+        image, true,
         [&](const std::uint8_t *s, std::uint8_t *out, std::size_t n) {
             ApplyToneTable(s, out, n, table, pairs);
         },
@@ -367,8 +373,9 @@ extern "C" {
 HGLOBAL AdjustBrightness(HGLOBAL image, int delta)
 {
     const int d = std::clamp(delta, -255, 255);
-    return mapTones(
-        image, [d](const std::uint8_t *s, std::uint8_t *out, std::size_t n) { addSaturated(s, out, n, d); });
+    return mapTones(image, false, [d](const std::uint8_t *s, std::uint8_t *out, std::size_t n) {
+        addSaturated(s, out, n, d);
+    });
 }
 
 // Contrast about grey level 127, -100..100 (values beyond are taken as the nearest end).
