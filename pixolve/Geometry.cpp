@@ -272,17 +272,24 @@ void rotateRun(ConstImageView in, std::uint8_t *d, int first, int end, std::int6
     }
 }
 
-// Bits are always sampled nearest: there is nothing between black and white. The row
-// was filled with ones, so only zero bits are written.
+// Bits are always sampled nearest: there is nothing between black and white. Result
+// bits are gathered in a byte and stored once per eight pixels; the partial bytes at
+// the run's ends keep the fill around them.
 void rotateRunBits(ConstImageView in, std::uint8_t *d, int first, int end, std::int64_t fx, std::int64_t fy,
                    std::int64_t stepX, std::int64_t stepY)
 {
     const int maxX = in.width - 1, maxY = in.height - 1;
+    unsigned byte = d[first >> 3];
     for (int x = first; x < end; ++x, fx += stepX, fy += stepY) {
         const int ix = std::clamp(int((fx + FixedHalf) >> FixedShift), 0, maxX);
         const int iy = std::clamp(int((fy + FixedHalf) >> FixedShift), 0, maxY);
-        if (!getBit(in.row(iy), ix))
-            d[x >> 3] &= std::uint8_t(~(0x80u >> (x & 7)));
+        const unsigned shift = 7u - unsigned(x & 7);
+        byte = (byte & ~(1u << shift)) | unsigned(getBit(in.row(iy), ix)) << shift;
+        if (shift == 0 || x + 1 == end) {
+            d[x >> 3] = std::uint8_t(byte);
+            if (x + 1 < end)
+                byte = d[(x + 1) >> 3];
+        }
     }
 }
 
