@@ -348,6 +348,15 @@ void CapteonWidget::configure(SaneDevice &device) const
                 match = std::find_if(o.strings.cbegin(), o.strings.cend(), [this](const QString &s) {
                     return s.contains(m_feeder, Qt::CaseInsensitive);
                 });
+            // Devices name their sources differently: "ADF" asks for whatever feeder
+            // the device has, any other word for its first source that is not one.
+            if (match == o.strings.cend()) {
+                const bool wantFeeder = isFeederSource(m_feeder);
+                match = std::find_if(o.strings.cbegin(), o.strings.cend(), [wantFeeder](const QString &s) {
+                    return isFeederSource(s) == wantFeeder &&
+                           !s.contains(QLatin1String("duplex"), Qt::CaseInsensitive);
+                });
+            }
             if (match != o.strings.cend())
                 chosen = *match;
         }

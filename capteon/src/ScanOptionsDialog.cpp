@@ -41,6 +41,7 @@ ScanOptionsDialog::ScanOptionsDialog(const QString &deviceTitle, OptionList opti
     m_scroll = new QScrollArea(this);
     m_scroll->setWidgetResizable(true);
     m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     layout->addWidget(m_scroll, 1);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("扫描"));
@@ -51,7 +52,7 @@ ScanOptionsDialog::ScanOptionsDialog(const QString &deviceTitle, OptionList opti
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
     rebuild();
-    resize(460, 560);
+    resize(480, 680);
 }
 
 const OptionDescriptor *ScanOptionsDialog::find(const QString &name) const
