@@ -28,6 +28,11 @@ struct Case {
     std::vector<Bytes> rows; // expected rows top-down, without padding
 };
 
+void PrintTo(const Case &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
 FrameParameters params(FrameFormat format, int depth, int width, int lines, int bpl, bool last = true)
 {
     FrameParameters p;

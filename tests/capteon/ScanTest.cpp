@@ -184,6 +184,11 @@ struct KindCase {
     int bits, width, height, uniform;
 };
 
+void PrintTo(const KindCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
 class CapteonPageKinds : public CapteonScan, public ::testing::WithParamInterface<KindCase> {};
 
 TEST_P(CapteonPageKinds, FlatbedGivesOnePageInTheRightLayout)
@@ -265,6 +270,11 @@ struct FaultCase {
     int afterPages;
     const char *words;
 };
+
+void PrintTo(const FaultCase &c, std::ostream *os)
+{
+    *os << c.status << " after " << c.afterPages;
+}
 
 class CapteonFaults : public CapteonScan, public ::testing::WithParamInterface<FaultCase> {};
 
