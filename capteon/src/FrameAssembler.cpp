@@ -70,15 +70,19 @@ unsigned channelBit(FrameFormat format)
     }
 }
 
-GlobalBlock allocatePage(int width, int height, int bitCount, std::size_t stride, int xDpi, int yDpi)
+// A page block with header and palette filled in. Without zeroing, the caller
+// writes every pixel byte, padding included.
+GlobalBlock allocatePage(int width, int height, int bitCount, std::size_t stride, int xDpi, int yDpi,
+                         bool zeroed = true)
 {
     const int colours = paletteSize(bitCount);
     const std::size_t total = kHeaderSize + 4 * std::size_t(colours) + stride * std::size_t(height);
-    GlobalBlock block = GlobalBlock::allocate(total);
+    GlobalBlock block(GlobalAlloc(zeroed ? GHND : GMEM_MOVEABLE, total));
     if (!block)
         return block;
     GlobalLockGuard lock(block.get());
     std::uint8_t *h = lock.data();
+    std::memset(h, 0, kHeaderSize + 4 * std::size_t(colours));
     put32(h, kHeaderSize);
     put32(h + 4, std::uint32_t(width));
     put32(h + 8, std::uint32_t(height));
@@ -135,7 +139,10 @@ void FrameAssembler::startPage(const FrameParameters &p)
     m_pageStarted = true;
     if (p.lines > 0) {
         m_declaredHeight = p.lines;
-        m_block = allocatePage(m_width, p.lines, m_bitCount, m_stride, m_xDpi, m_yDpi);
+        // Separate colour frames fill a channel each, so their page starts zeroed;
+        // otherwise every row is written whole and clearing it first would only cost time.
+        const bool separate = p.format != FrameFormat::Gray && p.format != FrameFormat::Rgb;
+        m_block = allocatePage(m_width, p.lines, m_bitCount, m_stride, m_xDpi, m_yDpi, separate);
         if (!m_block)
             throw std::runtime_error("out of memory for a page of " + std::to_string(m_width) + " x " +
                                      std::to_string(p.lines) + " pixels");
@@ -199,6 +206,10 @@ void FrameAssembler::convertLine(const std::uint8_t *src, int line)
         return;
     const int w = m_width;
     const FrameParameters &p = m_frame;
+    if (p.format == FrameFormat::Gray || p.format == FrameFormat::Rgb) {
+        const std::size_t used = (std::size_t(w) * std::size_t(m_bitCount) + 7) / 8;
+        std::memset(dst + used, 0, m_stride - used);
+    }
     switch (p.format) {
     case FrameFormat::Gray:
         if (p.depth == 1) {

@@ -94,7 +94,8 @@ void ScanWorker::readPages()
                 assembler.addData(buffer.data(), std::size_t(length));
                 received += length;
                 if (expected > 0) {
-                    const int percent = int(received * 100 / expected);
+                    // Ten steps a page are plenty for the bar and keep the GUI thread free.
+                    const int percent = int(received * 10 / expected) * 10;
                     if (percent != lastPercent) {
                         lastPercent = percent;
                         emit progress(sheet + 1, percent);

@@ -15,15 +15,6 @@
 
 namespace {
 
-QApplication &app()
-{
-    static int argc = 1;
-    static char name[] = "test_capteon_plugin";
-    static char *argv[] = {name, nullptr};
-    static QApplication *instance = new QApplication(argc, argv);
-    return *instance;
-}
-
 class PageCounter : public QObject {
     Q_OBJECT
 public:
@@ -43,7 +34,6 @@ public slots:
 TEST(CapteonPlugin, LoadsFromTheProgramFolderAndScansAFeederBatch)
 {
     arkavo::test::TempDir dir;
-    app();
     QPluginLoader loader(QCoreApplication::applicationDirPath() + QStringLiteral("/libcapteon.so"));
     QObject *root = loader.instance();
     ASSERT_NE(root, nullptr) << loader.errorString().toStdString();
@@ -99,3 +89,13 @@ TEST(CapteonPlugin, LoadsFromTheProgramFolderAndScansAFeederBatch)
 }
 
 #include "PluginTest.moc"
+
+// The application lives for the whole run and is torn down before the leak check.
+int main(int argc, char **argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen"); // also when ctest only lists the cases
+    QApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}

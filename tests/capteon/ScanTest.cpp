@@ -26,15 +26,6 @@ using namespace arkavo::capteon;
 
 namespace {
 
-QApplication &app()
-{
-    static int argc = 1;
-    static char name[] = "test_capteon_scan";
-    static char *argv[] = {name, nullptr};
-    static QApplication *instance = new QApplication(argc, argv);
-    return *instance;
-}
-
 std::int32_t read32(const std::uint8_t *p)
 {
     std::int32_t v;
@@ -92,7 +83,6 @@ class CapteonScan : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        app();
         m_host = std::make_unique<QWidget>();
         m_control = newControl();
     }
@@ -465,4 +455,14 @@ TEST_F(CapteonScan, ChoicesAndLastUsedOptionsPersistBetweenRuns)
     ASSERT_EQ(m_pages.size(), 2u);
     EXPECT_EQ(m_pages[1].bits, 24);
     EXPECT_EQ(m_pages[1].xDpi, 75);
+}
+
+// The application lives for the whole run and is torn down before the leak check.
+int main(int argc, char **argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen"); // also when ctest only lists the cases
+    QApplication app(argc, argv);
+    return RUN_ALL_TESTS();
 }
