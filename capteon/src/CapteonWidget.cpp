@@ -235,7 +235,8 @@ void CapteonWidget::setScanner(const QString &scanner)
     const QString wanted = scanner.trimmed();
     m_deviceName = wanted;
     m_deviceTitle.clear();
-    if (!wanted.isEmpty()) {
+    // No device listing while a batch is being read on another thread.
+    if (!wanted.isEmpty() && !m_scanning) {
         try {
             for (const DeviceInfo &d : lease().devices()) {
                 if (d.name == wanted || d.displayName() == wanted) {
@@ -271,6 +272,8 @@ void CapteonWidget::onScanDone(QObject *context, std::function<void()> handler)
 
 void CapteonWidget::SelectScanner()
 {
+    if (m_scanning)
+        return;
     SaneLease &sane = lease();
     ScannerSelectDialog dialog([&sane] { return sane.devices(); }, m_deviceName);
     attachToOwner(&dialog, owner());

@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QDialog>
 #include <QDoubleSpinBox>
 #include <QPushButton>
@@ -253,6 +254,41 @@ TEST_F(CapteonScan, ResolutionReportedIsWhatTheDeviceSet)
     EXPECT_EQ(m_pages[0].yDpi, 151);
     EXPECT_EQ(m_pages[0].xPelsPerMeter, 5945);
     EXPECT_EQ(m_pages[0].width, 1248);
+}
+
+TEST_F(CapteonScan, PaperSizeSetsTheScanAreaAndImagePathKeepsBmpCopies)
+{
+    useTestDevice();
+    m_control->setPaperSize(QStringLiteral("A5"));
+    m_control->setImagePath(QString::fromStdString(m_dir.path().string()));
+    EXPECT_EQ(scan(), "");
+    ASSERT_EQ(m_pages.size(), 1u);
+    EXPECT_EQ(m_pages[0].width, 582); // 148 x 210 mm at 100 dpi
+    EXPECT_EQ(m_pages[0].height, 826);
+    EXPECT_EQ(m_control->PaperSize(), "A5");
+    QFile bmp(QString::fromStdString((m_dir / "page0001.bmp").string()));
+    ASSERT_TRUE(bmp.open(QIODevice::ReadOnly));
+    const QByteArray bytes = bmp.readAll();
+    EXPECT_TRUE(bytes.startsWith("BM"));
+    EXPECT_EQ(bytes.size(), 14 + 40 + 1024 + 584 * 826);
+}
+
+TEST_F(CapteonScan, ControlsShareTheLibraryWhicheverGoesFirst)
+{
+    // The library starts and ends once per process; a second control coming and
+    // going must not end it under the first.
+    useTestDevice();
+    {
+        QWidget otherPanel;
+        auto *other = new CapteonWidget(&otherPanel);
+        other->setSettingsFile(QString::fromStdString((m_dir / "Other.ini").string()));
+        other->setShowUI(false);
+        other->setScanner(QStringLiteral("test:1"));
+        other->Scan();
+        EXPECT_EQ(other->Scanner(), "Noname frontend-tester (test:1)");
+    }
+    EXPECT_EQ(scan(), "");
+    EXPECT_EQ(m_pages.size(), 1u);
 }
 
 struct FaultCase {
