@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <bit>
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -26,6 +29,33 @@ void put32(std::uint8_t *p, std::uint32_t v)
     for (int i = 0; i < 4; ++i)
         p[i] = std::uint8_t(v >> (8 * i));
 }
+
+// Red, green, blue samples to blue, green, red, w pixels.
+void rgbToBgr(const std::uint8_t *src, std::uint8_t *dst, int w)
+{
+    for (int x = 0; x < w; ++x, src += 3, dst += 3) {
+        dst[0] = src[2];
+        dst[1] = src[1];
+        dst[2] = src[0];
+    }
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// Four pixels per step with a byte shuffle; most of the time of a colour page.
+__attribute__((target("ssse3"))) void rgbToBgrSsse3(const std::uint8_t *src, std::uint8_t *dst, int w)
+{
+    const __m128i order = _mm_setr_epi8(2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 12, 13, 14, 15);
+    int x = 0;
+    // Each step loads and stores 16 bytes for 12: stay two pixels clear of the end.
+    for (; x + 6 <= w; x += 4) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + 3 * x));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + 3 * x), _mm_shuffle_epi8(v, order));
+    }
+    rgbToBgr(src + 3 * x, dst + 3 * x, w - x);
+}
+
+const bool g_hasSsse3 = __builtin_cpu_supports("ssse3");
+#endif
 
 std::uint32_t pelsPerMeter(int dpi)
 {
@@ -226,11 +256,13 @@ void FrameAssembler::convertLine(const std::uint8_t *src, int line)
         break;
     case FrameFormat::Rgb:
         if (p.depth == 8) {
-            for (int x = 0; x < w; ++x, src += 3, dst += 3) {
-                dst[0] = src[2];
-                dst[1] = src[1];
-                dst[2] = src[0];
+#if defined(__x86_64__) && defined(__GNUC__)
+            if (g_hasSsse3) {
+                rgbToBgrSsse3(src, dst, w);
+                break;
             }
+#endif
+            rgbToBgr(src, dst, w);
         } else if (p.depth == 16) {
             for (int x = 0; x < w; ++x, src += 6, dst += 3) {
                 dst[0] = src[4 + kHighByte];

@@ -59,11 +59,31 @@ std::uint16_t read16(const std::uint8_t *p)
     return v;
 }
 
+// A colour line long enough for the wide copy loop, with a tail it leaves over.
+Case wideColourCase()
+{
+    Case c{"rgb8_wide_line_with_odd_tail", {}, 24, 13, 2, {}};
+    Bytes data;
+    for (int line = 0; line < 2; ++line) {
+        Bytes row;
+        for (int x = 0; x < 13; ++x) {
+            const std::uint8_t r = std::uint8_t(line * 100 + 3 * x), g = std::uint8_t(r + 1),
+                               b = std::uint8_t(r + 2);
+            data.insert(data.end(), {r, g, b});
+            row.insert(row.end(), {b, g, r});
+        }
+        c.rows.push_back(row);
+    }
+    c.frames.push_back({params(FrameFormat::Rgb, 8, 13, 2, 39), data});
+    return c;
+}
+
 std::vector<Case> cases()
 {
     const auto G = FrameFormat::Gray;
     const auto C = FrameFormat::Rgb;
     return {
+        wideColourCase(),
         {"grey8_odd_width_padded_to_four",
          {{params(G, 8, 3, 2, 3), {10, 20, 30, 40, 50, 60}}},
          8,
