@@ -218,7 +218,7 @@ void ScanOptionsDialog::rebuild()
                     if (index > 0)
                         changePaper(paper->itemText(index));
                 });
-                form->addRow(QStringLiteral("纸张大小"), paper);
+                form->addRow(QStringLiteral("纸张大小:"), paper);
             }
         }
         QWidget *editor = editorFor(o, box);

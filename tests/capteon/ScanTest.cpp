@@ -469,6 +469,8 @@ TEST_F(CapteonScan, SelectScannerListsDevicesAndKeepsTheChoice)
         ASSERT_EQ(list->topLevelItemCount(), 2);
         EXPECT_EQ(list->currentItem()->text(3), "test:1");
         list->setCurrentItem(list->topLevelItem(0));
+        if (const char *dir = getenv("CAPTEON_SNAPSHOT_DIR"))
+            dialog->grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/capteon-select.png"));
         dialog->accept();
     });
     m_control->SelectScanner();
