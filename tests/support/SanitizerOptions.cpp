@@ -23,6 +23,7 @@ const char *__lsan_default_suppressions()
            "leak:libgobject\n"
            "leak:libxkbcommon\n"
            "leak:libsane\n"
+           "leak:sane_dll_get_devices\n"
            "leak:libusb\n"
            "leak:libavahi\n";
 }
