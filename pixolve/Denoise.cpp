@@ -154,16 +154,35 @@ void smoothColour(ConstImageView src, ImageView dst, int radius)
             return out;
         ringRow[std::size_t(y % k)] = y;
         const std::uint8_t *s = src.row(y);
-        for (int x = 0; x < W; ++x) {
+        // Near the ends the taps are clamped to the edge pixel; in between they are not.
+        auto clamped = [&](int x) {
             for (int c = 0; c < 3; ++c) {
                 int sum = 0;
-                for (int t = -radius; t <= radius; ++t) {
-                    const int xx = std::clamp(x + t, 0, W - 1);
-                    sum += taps[t + radius] * s[xx * bpp + c];
-                }
+                for (int t = -radius; t <= radius; ++t)
+                    sum += taps[t + radius] * s[std::clamp(x + t, 0, W - 1) * bpp + c];
                 out[std::size_t(x) * 3 + std::size_t(c)] = std::uint16_t(sum);
             }
+        };
+        const int innerEnd = std::max(W - radius, radius);
+        for (int x = 0; x < std::min(radius, W); ++x)
+            clamped(x);
+        if (radius == 1) {
+            for (int x = 1; x < innerEnd; ++x) {
+                const std::uint8_t *p = s + std::size_t(x) * std::size_t(bpp);
+                for (int c = 0; c < 3; ++c)
+                    out[std::size_t(x) * 3 + std::size_t(c)] =
+                        std::uint16_t(p[c - bpp] + 2 * p[c] + p[c + bpp]);
+            }
+        } else {
+            for (int x = 2; x < innerEnd; ++x) {
+                const std::uint8_t *p = s + std::size_t(x) * std::size_t(bpp);
+                for (int c = 0; c < 3; ++c)
+                    out[std::size_t(x) * 3 + std::size_t(c)] = std::uint16_t(
+                        p[c - 2 * bpp] + 4 * p[c - bpp] + 6 * p[c] + 4 * p[c + bpp] + p[c + 2 * bpp]);
+            }
         }
+        for (int x = std::max(innerEnd, std::min(radius, W)); x < W; ++x)
+            clamped(x);
         return out;
     };
 
