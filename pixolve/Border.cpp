@@ -127,8 +127,10 @@ BorderLimits findInkLimits(ConstImageView page, bool lightZero)
                 any |= (walking[k] = inkWord(start, k)) != 0;
             // Only words between the first and last still walking are looked at.
             std::size_t lo = 0, hi = words;
-            for (int f = start; any && f != last;) {
-                f += step;
+            // A walk that starts on its last row stops there at once.
+            for (int f = start; any;) {
+                if (f != last)
+                    f += step;
                 any = false;
                 while (lo < hi && !walking[lo])
                     ++lo;
