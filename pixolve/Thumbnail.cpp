@@ -180,23 +180,48 @@ private:
     std::vector<std::uint8_t> m_tail;
 };
 
-// One bitonal row as grey values (ink 0, paper 255).
-void unpackGrey(const std::uint8_t *row, int width, bool lightZero, std::uint8_t *grey)
-{
-    static const auto table = [] {
-        std::array<std::array<std::uint8_t, 8>, 256> t{};
-        for (int b = 0; b < 256; ++b)
-            for (int k = 0; k < 8; ++k)
-                t[std::size_t(b)][std::size_t(k)] = ((b >> (7 - k)) & 1) ? 255 : 0;
-        return t;
-    }();
-    const std::uint8_t flip = lightZero ? 0xFF : 0x00; // paper bits become 1
-    int x = 0;
-    for (; x + 8 <= width; x += 8)
-        std::memcpy(grey + x, table[std::uint8_t(row[x >> 3] ^ flip)].data(), 8);
-    for (; x < width; ++x)
-        grey[x] = (getBit(row, x) != int(lightZero)) ? 255 : 0;
-}
+// Horizontal sums of a bitonal row seen as grey (ink 0, paper 255), from running counts
+// of paper pixels per byte rather than an unpacked row.
+class BitRowSums {
+public:
+    BitRowSums(int width, bool lightZero)
+        : m_flip(lightZero ? 0xFF : 0x00), m_prefix((std::size_t(width) + 7) / 8 + 1, 0)
+    {
+    }
+
+    void operator()(const std::uint8_t *row, const std::vector<AreaTap> &taps, std::uint64_t interiorWeight,
+                    std::uint64_t *out)
+    {
+        static constexpr auto ones = [] {
+            std::array<std::uint8_t, 256> t{};
+            for (int b = 0; b < 256; ++b)
+                t[std::size_t(b)] = std::uint8_t(std::popcount(unsigned(b)));
+            return t;
+        }();
+        for (std::size_t b = 0; b + 1 < m_prefix.size(); ++b)
+            m_prefix[b + 1] = m_prefix[b] + ones[std::uint8_t(row[b] ^ m_flip)];
+        // Paper pixels in [0, x).
+        auto paperBefore = [&](int x) {
+            std::uint32_t n = m_prefix[std::size_t(x >> 3)];
+            if (x & 7)
+                n += ones[std::uint8_t((row[x >> 3] ^ m_flip) & (0xFF00u >> (x & 7)))];
+            return std::uint64_t(n);
+        };
+        auto paperAt = [&](int x) { return std::uint64_t(((row[x >> 3] ^ m_flip) >> (7 - (x & 7))) & 1); };
+        for (std::size_t j = 0; j < taps.size(); ++j) {
+            const AreaTap &t = taps[j];
+            std::uint64_t h = t.firstWeight * paperAt(t.first);
+            if (t.last > t.first)
+                h += t.lastWeight * paperAt(t.last) +
+                     interiorWeight * (paperBefore(t.last) - paperBefore(t.first + 1));
+            out[j] = 255 * h;
+        }
+    }
+
+private:
+    std::uint8_t m_flip; // makes paper bits 1
+    std::vector<std::uint32_t> m_prefix;
+};
 
 template <int Channels> void reduce(ConstImageView src, bool lightZero, ImageView dst)
 {
@@ -212,16 +237,14 @@ template <int Channels> void reduce(ConstImageView src, bool lightZero, ImageVie
 
     forRowBands(dst.height, bytesPerResultRow, [&](int firstRow, int endRow) {
         std::vector<std::uint64_t> acc(values), sums(values);
-        std::vector<std::uint8_t> grey(src.bitCount == 1 ? std::size_t(src.width) : 0);
+        BitRowSums bitSums(src.bitCount == 1 ? src.width : 0, lightZero);
         ColumnTotals columns(src, lightZero);
         // A page row weighted by its overlap with the result row.
         auto addEdgeRow = [&](int y, std::uint64_t wy) {
-            const std::uint8_t *row = src.row(y);
-            if (src.bitCount == 1) {
-                unpackGrey(row, src.width, lightZero, grey.data());
-                row = grey.data();
-            }
-            rowSums<Channels>(row, tx, dw, sums.data());
+            if (src.bitCount == 1)
+                bitSums(src.row(y), tx, dw, sums.data());
+            else
+                rowSums<Channels>(src.row(y), tx, dw, sums.data());
             for (std::size_t i = 0; i < values; ++i)
                 acc[i] += sums[i] * wy;
         };
