@@ -132,8 +132,8 @@ void packInk(const std::uint8_t *g, bool lightZero, ImageView dst)
 
 // Separable Gaussian smoothing of the blue, green and red bytes; 1 2 1 for small specks,
 // 1 4 6 4 1 for larger ones. Pixels beyond the edge repeat the edge pixel. The fourth
-// byte of 32-bit pixels is kept.
-void smoothColour(ConstImageView src, ImageView dst, int radius)
+// byte of 32-bit pixels is kept. Rows [firstRow, endRow) of the result are written.
+void smoothColour(ConstImageView src, ImageView dst, int radius, int firstRow, int endRow)
 {
     static constexpr int Taps3[] = {1, 2, 1};
     static constexpr int Taps5[] = {1, 4, 6, 4, 1};
@@ -187,7 +187,7 @@ void smoothColour(ConstImageView src, ImageView dst, int radius)
     };
 
     std::vector<std::uint32_t> acc(rowValues);
-    for (int y = 0; y < H; ++y) {
+    for (int y = firstRow; y < endRow; ++y) {
         std::fill(acc.begin(), acc.end(), 0u);
         for (int t = -radius; t <= radius; ++t) {
             const std::uint16_t *h = horizontal(std::clamp(y + t, 0, H - 1));
@@ -227,7 +227,9 @@ extern "C" HGLOBAL Denoise(HGLOBAL image, int speckSize)
         const int H = src.height;
 
         if (src.bitCount >= 24) {
-            smoothColour(src, dst, speckSize <= 3 ? 1 : 2);
+            const int radius = speckSize <= 3 ? 1 : 2;
+            forRowBands(H, src.stride,
+                        [&](int first, int end) { smoothColour(src, dst, radius, first, end); });
             return result.release();
         }
 

@@ -43,6 +43,16 @@ TEST(IsBlankPage, GreyBelowTheThresholdIsBlack)
         EXPECT_EQ(IsBlankPage(page.get(), c.threshold), c.want)
             << c.bitCount << "-bit grey " << c.grey << " threshold " << c.threshold;
     }
+    // Colour pixels are judged by their luminance, not by any one channel: blue-green-red
+    // (250, 100, 250) has luminance 162, (10, 255, 255) 227.
+    for (int bitCount : {24, 32}) {
+        GlobalBlock page =
+            makeDib(16, 16, bitCount, [](int x, int) { return x < 8 ? 0xFA64FAu : 0xFFFF0Au; });
+        EXPECT_EQ(IsBlankPage(page.get(), 200), 5000) << bitCount;
+        EXPECT_EQ(IsBlankPage(page.get(), 163), 5000) << bitCount;
+        EXPECT_EQ(IsBlankPage(page.get(), 162), 0) << bitCount;
+        EXPECT_EQ(IsBlankPage(page.get(), 228), 10000) << bitCount;
+    }
     // Bitonal pages hold grey 0 and 255 only: ink is black from threshold 1 on.
     for (bool lightZero : {false, true}) {
         GlobalBlock page =
