@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 #include <string>
 
 using namespace arkavo;
@@ -27,6 +28,7 @@ std::vector<Shape> shapes()
     for (int bits : {1, 8, 24, 32})
         for (auto [w, h] : {std::pair{300, 200}, {13, 7}, {37, 5}, {1, 9}, {66, 17}})
             all.push_back({w, h, bits});
+    all.push_back({33001, 3, 1}); // wider than the word-wise bit path takes
     return all;
 }
 
@@ -176,7 +178,7 @@ TEST(Rotate, PositiveAnglesTurnClockwiseAsDisplayed)
         GlobalBlock turned(Rotate(page.get(), 10.0, cx, cy, 1));
         ASSERT_TRUE(turned);
         const DibReader out(turned.get());
-        const double a = 10.0 * M_PI / 180.0;
+        const double a = 10.0 * std::numbers::pi / 180.0;
         const int ex = int(std::lround(cx + 60 * std::cos(a))), ey = int(std::lround(cy - 60 * std::sin(a)));
         EXPECT_EQ(out.pixel(ex, ey), 0u) << bits << " bits: square moved down";
         EXPECT_EQ(out.pixel(ex, 2 * cy - ey), whiteValue) << bits << " bits: not up";
