@@ -272,18 +272,35 @@ void rotateRun(ConstImageView in, std::uint8_t *d, int first, int end, std::int6
     }
 }
 
-// Bits are always sampled nearest: there is nothing between black and white. The row
-// was filled with ones, so only zero bits are written.
+// Bits are always sampled nearest: there is nothing between black and white. Whole
+// result bytes are built eight samples at a time; the partial bytes at the run's ends
+// are merged with the fill around them.
 void rotateRunBits(ConstImageView in, std::uint8_t *d, int first, int end, std::int64_t fx, std::int64_t fy,
                    std::int64_t stepX, std::int64_t stepY)
 {
     const int maxX = in.width - 1, maxY = in.height - 1;
-    for (int x = first; x < end; ++x, fx += stepX, fy += stepY) {
+    auto sample = [&]() {
         const int ix = std::clamp(int((fx + FixedHalf) >> FixedShift), 0, maxX);
         const int iy = std::clamp(int((fy + FixedHalf) >> FixedShift), 0, maxY);
-        if (!getBit(in.row(iy), ix))
-            d[x >> 3] &= std::uint8_t(~(0x80u >> (x & 7)));
+        fx += stepX;
+        fy += stepY;
+        return unsigned(getBit(in.row(iy), ix));
+    };
+    auto merge = [d](int x, unsigned bit) {
+        const unsigned shift = 7u - unsigned(x & 7);
+        d[x >> 3] = std::uint8_t((d[x >> 3] & ~(1u << shift)) | bit << shift);
+    };
+    int x = first;
+    for (; x < end && (x & 7); ++x)
+        merge(x, sample());
+    for (; x + 8 <= end; x += 8) {
+        unsigned byte = 0;
+        for (int k = 0; k < 8; ++k)
+            byte = byte << 1 | sample();
+        d[x >> 3] = std::uint8_t(byte);
     }
+    for (; x < end; ++x)
+        merge(x, sample());
 }
 
 void rotateRows(ConstImageView in, ImageView out, const Turn &t, bool bilinear, int firstRow, int endRow)

@@ -203,3 +203,24 @@ TEST(Rotate, BilinearBlendsNeighboursNearestDoesNot)
     EXPECT_TRUE(between);
     EXPECT_TRUE(onlyLevels);
 }
+
+TEST(Rotate, BitsFollowTheSameSamplesAsGreyLevels)
+{
+    // The 1-bit path packs its samples into bytes; the 8-bit nearest path does not. Both
+    // must agree on every pixel, including the partial bytes where covered runs start.
+    for (auto [w, h] : {std::pair{61, 45}, {8, 30}, {130, 7}})
+        for (double angle : {7.3, -33.0, 90.5, 180.0}) {
+            GlobalBlock bits = test::makeNoiseDib(w, h, 1);
+            GlobalBlock grey =
+                test::makeDib(w, h, 8, [](int x, int y) { return test::noisePixel(x, y, 1) * 255; });
+            GlobalBlock bitsTurned(Rotate(bits.get(), angle, w / 2, h / 2, 1));
+            GlobalBlock greyTurned(Rotate(grey.get(), angle, w / 2, h / 2, 0));
+            const DibReader b(bitsTurned.get()), g(greyTurned.get());
+            bool same = true;
+            for (int y = 0; y < h && same; ++y)
+                for (int x = 0; x < w && same; ++x) {
+                    same = b.pixel(x, y) == (g.pixel(x, y) == 255 ? 1u : 0u);
+                    EXPECT_TRUE(same) << w << "x" << h << " at " << angle << " deg, " << x << "," << y;
+                }
+        }
+}
