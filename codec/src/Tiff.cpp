@@ -457,7 +457,7 @@ int decodeTiff(const std::uint8_t *data, std::size_t size, int page, DecodedPage
     TiffMessages messages;
     Options opts = makeOptions(messages, maxPixelBytes);
     MemStream stream{data, size, nullptr, 0};
-    TiffPtr tif(openMemory(stream, "rm", opts.get()));
+    TiffPtr tif(openMemory(stream, "r", opts.get()));
     if (!tif)
         return 0;
     const tdir_t pages = TIFFNumberOfDirectories(tif.get());
@@ -502,7 +502,7 @@ bool findG4Strip(const std::uint8_t *data, std::size_t size, G4Data &out)
     TiffMessages messages;
     Options opts = makeOptions(messages, kMaxPixelBytes);
     MemStream stream{data, size, nullptr, 0};
-    TiffPtr tif(openMemory(stream, "rm", opts.get()));
+    TiffPtr tif(openMemory(stream, "r", opts.get()));
     if (!tif)
         return false;
     std::uint32_t width = 0, height = 0, t6 = 0;
