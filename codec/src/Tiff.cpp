@@ -461,8 +461,10 @@ int decodeTiff(const std::uint8_t *data, std::size_t size, int page, DecodedPage
     if (!tif)
         return 0;
     const tdir_t pages = TIFFNumberOfDirectories(tif.get());
-    if (pages == 0 || pages > 0x7FFFFFFF || tdir_t(page) >= pages ||
-        !TIFFSetDirectory(tif.get(), tdir_t(page)))
+    if (pages == 0 || pages > 0x7FFFFFFF || tdir_t(page) >= pages)
+        return 0;
+    // The first directory is already read; reading it again costs as much as a small page.
+    if (page > 0 && !TIFFSetDirectory(tif.get(), tdir_t(page)))
         return 0;
     if (!decodeDirectory(tif.get(), out, maxPixelBytes) || messages.error) {
         out.dib = NewDib();
