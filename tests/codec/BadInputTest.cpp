@@ -242,3 +242,19 @@ TEST(CodecBadInput, FailedWriteLeavesTheOldFileInPlace)
 }
 
 } // namespace
+
+namespace {
+
+// Inputs found by fuzzing, each of which once crashed or hung a decoder.
+TEST(CodecBadInput, FuzzerFindingsFailQuietly)
+{
+    StderrCapture err;
+    for (const auto &entry : std::filesystem::directory_iterator(CODEC_TEST_DATA)) {
+        GlobalBlock page;
+        EXPECT_LT(load(entry.path().string(), page), 1) << entry.path();
+        EXPECT_FALSE(page);
+    }
+    EXPECT_EQ(err.text(), "");
+}
+
+} // namespace
