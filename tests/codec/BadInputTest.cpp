@@ -175,6 +175,13 @@ TEST(CodecBadInput, BrokenRecordsAndTargetsFailQuietly)
         EXPECT_EQ(save(&goodImage, noDir.c_str()), 0);
         EXPECT_EQ(save(&goodImage, folder.c_str()), 0);
     }
+    // Appending to a file that is not a TIFF leaves it alone.
+    const std::string foreign = (dir / "foreign.tif").string();
+    writeBytes(foreign, {'n', 'o', 't', ' ', 'a', ' ', 't', 'i', 'f', 'f'});
+    EXPECT_EQ(SaveTIF(&goodImage, foreign.c_str(), 0, 1), 0);
+    EXPECT_EQ(readBytes(foreign).size(), 10u);
+    std::filesystem::remove(foreign);
+
     EXPECT_EQ(GetAngle(nullptr), 0.0);
     EXPECT_EQ(GetAngle(shortBlock.get()), 0.0);
     EXPECT_EQ(GetAngle(tiny.get()), 0.0);

@@ -251,3 +251,34 @@ TEST(CodecSave, ResolutionFallsBackToTheHeaderThenToTheDefault)
 }
 
 } // namespace
+
+namespace {
+
+TEST(CodecSave, TopDownPagesAndLongUtf8NamesAreWritten)
+{
+    // The same picture stored top-down (negative height) must come back identical.
+    GlobalBlock page = patternPage(45, 20, 24);
+    GlobalBlock topDown = patternPage(45, 20, 24);
+    {
+        GlobalLockGuard from(page.get()), to(topDown.get());
+        const std::size_t stride = 136;
+        for (int y = 0; y < 20; ++y)
+            std::memcpy(to.data() + 40 + stride * y, from.data() + 40 + stride * (19 - y), stride);
+        const std::int32_t negative = -20;
+        std::memcpy(to.data() + 8, &negative, 4);
+    }
+    TempDir dir;
+    const std::string name = "页面 " + std::string(240, 'x');
+    for (const char *ext : {".tif", ".bmp"}) {
+        const std::string path = (dir / (name + ext)).string();
+        TCodecImage image{300, 300, topDown.get()};
+        ASSERT_EQ(ext[1] == 't' ? SaveTIF(&image, path.c_str(), 0, 0) : SaveBMP(&image, path.c_str()), 1)
+            << ext;
+        GlobalBlock loaded;
+        ASSERT_EQ(load(path, loaded), 1);
+        EXPECT_EQ(dibInfo(loaded.get()).height, 20);
+        EXPECT_EQ(maxDifference(page.get(), loaded.get()), 0) << ext;
+    }
+}
+
+} // namespace
