@@ -6,6 +6,6 @@ using namespace arkavo::codec;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     DecodedPage out;
-    decodeBmp(data, size, out, std::uint64_t(64) << 20);
+    decodeBmp(data, size, out, std::uint64_t(16) << 20);
     return 0;
 }

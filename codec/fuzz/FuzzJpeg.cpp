@@ -6,7 +6,7 @@ using namespace arkavo::codec;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     DecodedPage out;
-    decodeJpeg(data, size, out, std::uint64_t(64) << 20);
+    decodeJpeg(data, size, out, std::uint64_t(16) << 20);
     JpegInfo info;
     inspectJpeg(data, size, info);
     return 0;

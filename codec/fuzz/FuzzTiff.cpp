@@ -7,7 +7,7 @@ using namespace arkavo::codec;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     // A smaller cap than the real one keeps each run fast.
-    constexpr std::uint64_t kCap = std::uint64_t(64) << 20;
+    constexpr std::uint64_t kCap = std::uint64_t(16) << 20;
     for (int page = 0; page < 2; ++page) {
         DecodedPage out;
         if (decodeTiff(data, size, page, out, kCap) < 1)

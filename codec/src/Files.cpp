@@ -15,7 +15,7 @@ MappedFile::MappedFile(const char *path)
 {
     if (!path || !*path)
         return;
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return;
     struct stat st {};

@@ -31,9 +31,9 @@ struct JpegErrors {
 void onJpegMessage(j_common_ptr cinfo, int level)
 {
     auto *errors = reinterpret_cast<JpegErrors *>(cinfo->err);
-    // A file cut short would decode to grey filler with only a warning; treat it as
-    // broken and stop at once rather than fill a tall page with nothing.
-    if (level >= 0 || errors->pub.msg_code != JWRN_JPEG_EOF)
+    // Data that ends early or runs into a marker would decode to grey filler with only
+    // a warning; treat the file as broken and stop at once rather than fill a tall page.
+    if (level >= 0 || (errors->pub.msg_code != JWRN_JPEG_EOF && errors->pub.msg_code != JWRN_HIT_MARKER))
         return;
     if (cinfo->is_decompressor) {
         // Missing only the end marker after the last row is harmless.
