@@ -162,18 +162,17 @@ bool readStrips(TIFF *tif, PageKind kind, bool invert, NewDib &dib, int width, i
     std::uint32_t rowsPerStrip = 0;
     TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
     rowsPerStrip = std::clamp<std::uint32_t>(rowsPerStrip, 1, std::uint32_t(height));
-    // Left uninitialised: libtiff overwrites every byte it reports.
-    const auto buffer = std::make_unique_for_overwrite<std::uint8_t[]>(std::size_t(stripSize));
+    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(stripSize));
     const std::uint32_t strips = TIFFNumberOfStrips(tif);
     int y = 0;
     for (std::uint32_t s = 0; s < strips && y < height; ++s) {
         const int rows = int(std::min<std::uint32_t>(rowsPerStrip, std::uint32_t(height - y)));
         const tmsize_t expected = tmsize_t(std::uint64_t(rows) * scanline);
         if (std::uint64_t(expected) > stripSize ||
-            TIFFReadEncodedStrip(tif, s, buffer.get(), expected) != expected)
+            TIFFReadEncodedStrip(tif, s, buffer.data(), expected) != expected)
             return false;
         for (int r = 0; r < rows; ++r, ++y) {
-            const std::uint8_t *src = buffer.get() + std::size_t(r) * scanline;
+            const std::uint8_t *src = buffer.data() + std::size_t(r) * scanline;
             std::uint8_t *dst = dib.row(y);
             if (kind == PageKind::Colour) {
                 for (int x = 0; x < width; ++x, src += 3, dst += 3) {
