@@ -1,5 +1,6 @@
 #include "Clipboard.h"
 #include "FileHelpers.h"
+#include "ImageFiles.h"
 
 #include "QtApp.h"
 #include "TempDir.h"
@@ -76,4 +77,48 @@ TEST(Helpers, ClipboardRoundTripInEveryFormat)
     QGuiApplication::clipboard()->setText("just text");
     EXPECT_FALSE(PasteFilesFromClipboard(back));
     EXPECT_TRUE(back.isEmpty());
+}
+
+TEST(Helpers, SaveImageFileChoosesTheWriterByExtension)
+{
+    arkavo::test::TempDir dir;
+    // A 16 × 8 grey page.
+    const int w = 16, h = 8, stride = 16;
+    arkavo::GlobalBlock block = arkavo::GlobalBlock::allocate(40 + 1024 + stride * h);
+    {
+        arkavo::GlobalLockGuard lock(block.get());
+        uint8_t *p = lock.data();
+        const int32_t hdr[] = {40, w, h};
+        std::memcpy(p, hdr, sizeof hdr);
+        const uint16_t planes = 1, bits = 8;
+        std::memcpy(p + 12, &planes, 2);
+        std::memcpy(p + 14, &bits, 2);
+        const uint32_t used = 256;
+        std::memcpy(p + 32, &used, 4);
+        for (int i = 0; i < 256; ++i)
+            p[40 + 4 * i] = p[41 + 4 * i] = p[42 + 4 * i] = uint8_t(i);
+        for (int i = 0; i < stride * h; ++i)
+            p[1064 + i] = uint8_t(i * 7);
+    }
+    const TCodecImage image{300, 300, block.get()};
+    struct Case {
+        const char *name;
+        int result;
+        const char *magic; // first bytes of the written file, null when nothing may be written
+    };
+    const Case cases[] = {
+        {"a.tif", 1, "II*"},      {"B.TIF", 1, "II*"},   {"c.bmp", 1, "BM"},
+        {"d.jpg", 1, "\xff\xd8"}, {"e.png", 0, nullptr}, {"noext", 0, nullptr},
+    };
+    for (const Case &c : cases) {
+        const QString file = QString::fromStdString((dir / c.name).string());
+        EXPECT_EQ(SaveImageFile(image, file), c.result) << c.name;
+        QFile f(file);
+        if (!c.magic) {
+            EXPECT_FALSE(f.exists()) << c.name;
+            continue;
+        }
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << c.name;
+        EXPECT_TRUE(f.readAll().startsWith(QByteArray(c.magic))) << c.name;
+    }
 }
