@@ -838,10 +838,10 @@ void TImageManager::MovePagesBefore(QListWidgetItem *targetItem, QStringList *so
 
 void TImageManager::MovePagesToFile(QTreeWidgetItem *node, QStringList *sources, int beforePage)
 {
-    const int kind = NodeKind(node);
-    // A folder target first needs a new file of its own (created by NewFile with the
-    // default name); only file targets are handled here.
-    if (kind != 3)
+    // A folder target first gets a new file of its own, under the default name.
+    if (NodeKind(node) == 2)
+        node = NewFile(node, QString(), true);
+    if (NodeKind(node) != 3)
         return;
     QStringList list = selectionOrNull(sources);
     ListView->setUpdatesEnabled(false);
