@@ -11,6 +11,17 @@
 #include <type_traits>
 #include <vector>
 
+// Byte loops that plain SSE2 cannot vectorise well also get an AVX2 build, chosen when
+// the library is loaded; the loops themselves stay plain C++.
+#if defined(__x86_64__) && defined(__GNUC__) && defined(__has_attribute)
+#if __has_attribute(target_clones)
+#define PIXOLVE_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#endif
+#endif
+#ifndef PIXOLVE_VECTOR_CLONES
+#define PIXOLVE_VECTOR_CLONES
+#endif
+
 namespace arkavo::pixolve {
 
 constexpr std::size_t DibHeaderSize = 40;
