@@ -536,4 +536,40 @@ TEST_F(CatalogOps, MovingPagesToAFolderMakesANewFileForThem)
     EXPECT_TRUE(QFileInfo::exists(pages("T/F/Src") + "P0000001.tif"));
 }
 
+TEST_F(CatalogOps, AFolderWhoseTableCannotBeMadeLeavesNoTrace)
+{
+    QTreeWidgetItem *t = makeType("T");
+    // A stray table takes the name the next folder's table would get.
+    ASSERT_TRUE(CatalogConnection->Execute("CREATE TABLE IMG1_1(X INTEGER)"));
+    EXPECT_EQ(m->NewFolder(t, "F", true), nullptr);
+    EXPECT_EQ(count("select count(*) from BATCH"), 0);
+    EXPECT_EQ(t->childCount(), 0);
+    EXPECT_FALSE(dirExists(pages("T/F")));
+    EXPECT_FALSE(CatalogConnection->InTransaction());
+}
+
+TEST_F(CatalogOps, MovingAFileOutOfTheShownFolderTakesItsPagesOffTheList)
+{
+    QTreeWidgetItem *t = makeType("T");
+    QTreeWidgetItem *f1 = m->NewFolder(t, "F1", true);
+    QTreeWidgetItem *f2 = m->NewFolder(t, "F2", true);
+    QTreeWidgetItem *a = m->NewFile(f1, "A", true);
+    QTreeWidgetItem *b = m->NewFile(f1, "B", true);
+    writePages("T/F1/A", 2);
+    writePages("T/F1/B", 1);
+    showFile(a, 2);
+    list->addItem(TPageListView::MakePageItem("B", 1, 2, ".tif"));
+    m->ShownImageId = 0;
+    m->ShownFileName.clear();
+
+    ASSERT_TRUE(m->MoveFileNode(a, f2));
+    ASSERT_EQ(list->count(), 1);
+    EXPECT_EQ(TPageListView::SubItem(list->item(0), 0), "B");
+    EXPECT_EQ(m->ShownBatchId, idOf(f1));
+    EXPECT_EQ(m->ShownBatchName, "F1");
+    EXPECT_EQ(m->ShownAppName, "T");
+    EXPECT_EQ(pageContents("T/F2/A").size(), 2);
+    (void)b;
+}
+
 } // namespace
