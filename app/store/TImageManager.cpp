@@ -84,9 +84,10 @@ TCatalogNodeData *NodeData(QTreeWidgetItem *node)
     return &static_cast<TCatalogNode *>(node)->Data;
 }
 
-TImageManager::TImageManager(QTreeWidget *treeView, TCatalogConnection *connection, TPageListView *listView)
+TImageManager::TImageManager(QTreeWidget *treeView, TCatalogConnection *connection, TPageListView *listView,
+                             QProgressBar *progressBar)
     : TreeView(treeView), ListView(listView), Query(std::make_unique<TCatalogQuery>(connection)),
-      ExecQuery(std::make_unique<TCatalogQuery>(connection)), Connection(connection)
+      ExecQuery(std::make_unique<TCatalogQuery>(connection)), Connection(connection), ProgressBar(progressBar)
 {
     ExecQuery->setExpectsNoRecords(true);
     ImagesPath = RootPath + "Images/";
@@ -696,8 +697,10 @@ void TImageManager::DeletePages(QStringList *paths, bool renumber)
     list.sort();
     QString previousDir;
     const auto renumberDir = [this](const QString &dir) {
-        if (dir.startsWith(ImagesPath))
-            RenumberPages(dir.mid(ImagesPath.size()), nullptr, nullptr, true);
+        const QString images = QDir::cleanPath(ImagesPath) + '/';
+        const QString clean = QDir::cleanPath(dir) + '/';
+        if (clean.startsWith(images))
+            RenumberPages(clean.mid(images.size()), nullptr, nullptr, true);
     };
     for (const QString &path : list) {
         DeletePageFile(path);
@@ -778,7 +781,7 @@ void TImageManager::MovePages(QStringList *sources, const QString &appName, bool
                 if (!isPageExt(ext))
                     continue;
                 const QString target = names.next(ext);
-                if (withSlash(QFileInfo(source).path()) == names.dir) {
+                if (QDir::cleanPath(QFileInfo(source).path()) == QDir::cleanPath(names.dir)) {
                     if (RenamePageFile(source, target))
                         moved << source;
                 } else if (CopyPageFile(source, target)) {
