@@ -511,15 +511,15 @@ bool TImageManager::RenumberPages(const QString &fileDir, QStringList *exts, QPr
                                   bool updateList)
 {
     const QString dir = withSlash(ImagesPath + fileDir);
-    bool result = false;
     const ScopeExit hideBar([&] {
         if (progressBar)
             progressBar->hide();
     });
     if (!IsRepositoryPath(dir) || !QFileInfo(dir).isDir())
         return false;
-    if (!finishRenumberJournal(dir))
-        return false;
+    // While an earlier renaming cannot be finished nothing is renamed, but the pages are
+    // still listed so that they can be shown.
+    const bool journalDone = finishRenumberJournal(dir);
 
     QStringList names;
     for (const QString &ext : kPageExts)
@@ -528,7 +528,7 @@ bool TImageManager::RenumberPages(const QString &fileDir, QStringList *exts, QPr
     QList<QPair<QString, QString>> pairs;
     QStringList extList;
     extList.reserve(names.size());
-    bool firstPassDone = true;
+    bool firstPassDone = journalDone;
     for (int i = 0; i < names.size(); ++i) {
         const QString &s = names[i];
         const QString e = s.right(4).toLower();
@@ -552,7 +552,7 @@ bool TImageManager::RenumberPages(const QString &fileDir, QStringList *exts, QPr
         progressBar->show();
     }
 
-    result = firstPassDone;
+    bool result = firstPassDone;
     if (firstPassDone && !pairs.isEmpty()) {
         QByteArray journal;
         for (const auto &[from, to] : pairs)
@@ -606,8 +606,7 @@ bool TImageManager::finishRenumberJournal(const QString &dir)
             const QString from = dir + it->first;
             const QString to = dir + it->second;
             const bool fromExists = QFileInfo::exists(from);
-            if (from == to || (!fromExists && QFileInfo::exists(to)) ||
-                (!fromExists && !QFileInfo::exists(to))) {
+            if (from == to || !fromExists) {
                 it = pending.erase(it); // done before, or nothing left to move
                 progress = true;
             } else if (!QFileInfo::exists(to) && RenamePageFile(from, to)) {
