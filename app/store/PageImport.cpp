@@ -110,14 +110,15 @@ int ImportPages(TImageManager &store, const QStringList &sources, const QString 
 {
     struct Restore {
         const TImportContext &c;
+        QProgressBar *bar;
         ~Restore()
         {
             if (c.MainWindow)
                 c.MainWindow->setEnabled(true);
-            if (c.ProgressBar)
-                c.ProgressBar->hide();
+            if (bar)
+                bar->hide();
         }
-    } restore{context};
+    } restore{context, context.ProgressBar ? context.ProgressBar : store.ProgressBar};
     if (context.MainWindow)
         context.MainWindow->setEnabled(false);
 
@@ -158,7 +159,7 @@ int ImportPages(TImageManager &store, const QStringList &sources, const QString 
     }
     const int result = insertAt;
 
-    QProgressBar *bar = context.ProgressBar;
+    QProgressBar *bar = context.ProgressBar ? context.ProgressBar : store.ProgressBar;
     if (bar && sources.size() > 1) {
         if (context.StatusBar && bar->parentWidget())
             bar->move(bar->parentWidget()->width() - bar->width() - 4, context.StatusBar->y() + 2);

@@ -22,7 +22,7 @@ bool ThumbnailIsCurrent(const QString &pageFile, const QString &thumbFile);
 // Where ImportPages shows its progress and which window it disables meanwhile.
 struct TImportContext {
     QWidget *MainWindow = nullptr;
-    QProgressBar *ProgressBar = nullptr;
+    QProgressBar *ProgressBar = nullptr; // none: the store's bar
     QStatusBar *StatusBar = nullptr;
 };
 

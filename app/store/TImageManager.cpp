@@ -84,9 +84,10 @@ TCatalogNodeData *NodeData(QTreeWidgetItem *node)
     return &static_cast<TCatalogNode *>(node)->Data;
 }
 
-TImageManager::TImageManager(QTreeWidget *treeView, TCatalogConnection *connection, TPageListView *listView)
+TImageManager::TImageManager(QTreeWidget *treeView, TCatalogConnection *connection, TPageListView *listView,
+                             QProgressBar *progressBar)
     : TreeView(treeView), ListView(listView), Query(std::make_unique<TCatalogQuery>(connection)),
-      ExecQuery(std::make_unique<TCatalogQuery>(connection)), Connection(connection)
+      ExecQuery(std::make_unique<TCatalogQuery>(connection)), Connection(connection), ProgressBar(progressBar)
 {
     ExecQuery->setExpectsNoRecords(true);
     ImagesPath = RootPath + "Images/";
@@ -510,15 +511,15 @@ bool TImageManager::RenumberPages(const QString &fileDir, QStringList *exts, QPr
                                   bool updateList)
 {
     const QString dir = withSlash(ImagesPath + fileDir);
-    bool result = false;
     const ScopeExit hideBar([&] {
         if (progressBar)
             progressBar->hide();
     });
     if (!IsRepositoryPath(dir) || !QFileInfo(dir).isDir())
         return false;
-    if (!finishRenumberJournal(dir))
-        return false;
+    // While an earlier renaming cannot be finished nothing is renamed, but the pages are
+    // still listed so that they can be shown.
+    const bool journalDone = finishRenumberJournal(dir);
 
     QStringList names;
     for (const QString &ext : kPageExts)
@@ -527,7 +528,7 @@ bool TImageManager::RenumberPages(const QString &fileDir, QStringList *exts, QPr
     QList<QPair<QString, QString>> pairs;
     QStringList extList;
     extList.reserve(names.size());
-    bool firstPassDone = true;
+    bool firstPassDone = journalDone;
     for (int i = 0; i < names.size(); ++i) {
         const QString &s = names[i];
         const QString e = s.right(4).toLower();
@@ -551,7 +552,7 @@ bool TImageManager::RenumberPages(const QString &fileDir, QStringList *exts, QPr
         progressBar->show();
     }
 
-    result = firstPassDone;
+    bool result = firstPassDone;
     if (firstPassDone && !pairs.isEmpty()) {
         QByteArray journal;
         for (const auto &[from, to] : pairs)
@@ -605,8 +606,7 @@ bool TImageManager::finishRenumberJournal(const QString &dir)
             const QString from = dir + it->first;
             const QString to = dir + it->second;
             const bool fromExists = QFileInfo::exists(from);
-            if (from == to || (!fromExists && QFileInfo::exists(to)) ||
-                (!fromExists && !QFileInfo::exists(to))) {
+            if (from == to || !fromExists) {
                 it = pending.erase(it); // done before, or nothing left to move
                 progress = true;
             } else if (!QFileInfo::exists(to) && RenamePageFile(from, to)) {
@@ -696,8 +696,10 @@ void TImageManager::DeletePages(QStringList *paths, bool renumber)
     list.sort();
     QString previousDir;
     const auto renumberDir = [this](const QString &dir) {
-        if (dir.startsWith(ImagesPath))
-            RenumberPages(dir.mid(ImagesPath.size()), nullptr, nullptr, true);
+        const QString images = QDir::cleanPath(ImagesPath) + '/';
+        const QString clean = QDir::cleanPath(dir) + '/';
+        if (clean.startsWith(images))
+            RenumberPages(clean.mid(images.size()), nullptr, nullptr, true);
     };
     for (const QString &path : list) {
         DeletePageFile(path);
@@ -778,7 +780,7 @@ void TImageManager::MovePages(QStringList *sources, const QString &appName, bool
                 if (!isPageExt(ext))
                     continue;
                 const QString target = names.next(ext);
-                if (withSlash(QFileInfo(source).path()) == names.dir) {
+                if (QDir::cleanPath(QFileInfo(source).path()) == QDir::cleanPath(names.dir)) {
                     if (RenamePageFile(source, target))
                         moved << source;
                 } else if (CopyPageFile(source, target)) {

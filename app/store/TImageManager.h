@@ -37,7 +37,9 @@ TCatalogNodeData *NodeData(QTreeWidgetItem *node);
 
 class TImageManager {
 public:
-    TImageManager(QTreeWidget *treeView, TCatalogConnection *connection, TPageListView *listView);
+    // ProgressBar is the main window's status-bar bar, used by imports that are given none.
+    TImageManager(QTreeWidget *treeView, TCatalogConnection *connection, TPageListView *listView,
+                  QProgressBar *progressBar = nullptr);
     ~TImageManager();
     TImageManager(const TImageManager &) = delete;
     TImageManager &operator=(const TImageManager &) = delete;
@@ -47,6 +49,7 @@ public:
     std::unique_ptr<TCatalogQuery> Query;     // reads rows
     std::unique_ptr<TCatalogQuery> ExecQuery; // statements without records
     TCatalogConnection *Connection;
+    QProgressBar *ProgressBar; // not owned; may be null
     QString PagePrefix = "P";
     bool Loading = false;
     int32_t ShownAppId = 0;

@@ -205,3 +205,15 @@ TEST_F(Faults, DeletingPagesRemovesOnlyThoseAsked)
                              expectRecovered("A", {"a1", "a2", "a3", "a4", "a5"}, {"a1", "a3", "a5"}, where);
                          });
 }
+
+TEST_F(Faults, ARenamingThatCannotBeFinishedRenamesNothingElseButStillListsThePages)
+{
+    const QString temp = "P0000002.tif{0c1d2e3f-0000-4000-8000-000000000001}.tif";
+    layOut("A", {{"P0000001.tif", "a1"}, {temp, "a2"}, {"P0000009.jpg", "a3"}});
+    writeFile(dir("A") + ".renumber", (temp + "\tP0000001.tif\n").toUtf8());
+    QStringList exts;
+    EXPECT_FALSE(store->RenumberPages("T/F/A/", &exts, nullptr, false));
+    EXPECT_EQ(exts, (QStringList{".tif", ".tif", ".jpg"}));
+    EXPECT_EQ(dirContent(dir("A")), (QStringList{".renumber=" + temp + "\tP0000001.tif\n", "P0000001.tif=a1",
+                                                 temp + "=a2", "P0000009.jpg=a3"}));
+}

@@ -192,3 +192,25 @@ TEST_F(Pages, ThumbnailsFollowTheirPages)
     store->AddPages(&sources, "Type", true, 1, kB, "Folder");
     EXPECT_EQ(dirContent(store->ThumbnailPath + "Type/Folder/" + kB), QStringList{"P0000001.bmp=t3"});
 }
+
+TEST_F(Pages, ARootWithADoubledSeparatorWorksTheSame)
+{
+    pages(kA, {"a1", "a2", "a3"});
+    pages(kB, {"b1"});
+    RootPath += "/";
+    TImageManager doubled(tree.get(), CatalogConnection, list.get());
+    ASSERT_TRUE(doubled.ImagesPath.endsWith("//Images/"));
+    const QString dirA = doubled.ImagesPath + "Type/Folder/" + kA + "/";
+    QStringList paths{dirA + "P0000002.tif"};
+    doubled.DeletePages(&paths, true);
+    EXPECT_EQ(contents(kA), (QStringList{"a1", "a3"}));
+    EXPECT_EQ(names(kA), (QStringList{"P0000001.tif", "P0000002.tif"}));
+
+    QStringList sources{dirA + "P0000002.tif"};
+    doubled.MovePages(&sources, "Type", true, 1, kA, "Folder");
+    EXPECT_EQ(contents(kA), (QStringList{"a3", "a1"}));
+    sources = {dirA + "P0000001.tif"};
+    doubled.MovePages(&sources, "Type", true, 0, kB, "Folder");
+    EXPECT_EQ(contents(kA), QStringList{"a1"});
+    EXPECT_EQ(contents(kB), (QStringList{"b1", "a3"}));
+}

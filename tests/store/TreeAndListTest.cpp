@@ -128,6 +128,17 @@ TEST_F(Tree, NamesThatLeaveTheRepositoryAreRefused)
     store->AddPages(&sources, "..", false, 0, "x", "y");
     EXPECT_TRUE(sources.isEmpty());
     EXPECT_EQ(dirContent(RootPath + "keep"), QStringList{"P0000001.tif=x"});
+
+    // A catalogue whose names climb out of the repository shows nothing and creates nothing.
+    addType(1, "..", 1);
+    addFolder(1, 1, "..", 1);
+    addFile(1, 1, 1, "keep", 1);
+    store->LoadTree("1");
+    store->ShowNode(rootNode()->child(0)->child(0)->child(0), nullptr);
+    store->ShowNode(rootNode()->child(0)->child(0), nullptr);
+    EXPECT_EQ(list->count(), 0);
+    EXPECT_TRUE(QDir(RootPath + "keep").entryList(QDir::Dirs | QDir::NoDotAndDotDot).isEmpty());
+    EXPECT_EQ(dirContent(RootPath + "keep"), QStringList{"P0000001.tif=x"});
     EXPECT_EQ(dirContent(RootPath), QStringList{});
 }
 
