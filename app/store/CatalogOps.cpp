@@ -468,7 +468,8 @@ void TImageManager::RenameNode(QTreeWidgetItem *node, QString &newName)
 
     const QString oldRel = RelativeDir(node);
     const QString newRel = oldRel.left(oldRel.size() - oldName.size()) + newName;
-    if (!StoreFiles().Rename(ImagesPath + oldRel, ImagesPath + newRel)) {
+    if (!IsRepositoryPath(ImagesPath + oldRel) || !IsRepositoryPath(ImagesPath + newRel) ||
+        !StoreFiles().Rename(ImagesPath + oldRel, ImagesPath + newRel)) {
         Messages::Info(QStringLiteral("重命名文件目录失败！"), owner);
         return keepOld();
     }
@@ -505,9 +506,12 @@ namespace {
 // False, with the old directories untouched, when the page directory cannot be moved.
 bool MoveItemDirectories(TImageManager &m, const QString &oldRel, const QString &newRel)
 {
-    m.RemoveRepositoryDir(m.ImagesPath + newRel);
     const QString oldPages = m.ImagesPath + oldRel;
     const QString newPages = m.ImagesPath + newRel;
+    // Names from an old catalogue are not checked: never move anything out of the repository.
+    if (!m.IsRepositoryPath(oldPages) || !m.IsRepositoryPath(newPages))
+        return false;
+    m.RemoveRepositoryDir(newPages);
     if (QFileInfo(oldPages).isDir()) {
         QDir().mkpath(QFileInfo(newPages).absolutePath());
         if (!StoreFiles().Rename(oldPages, newPages))
