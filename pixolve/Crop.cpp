@@ -15,11 +15,9 @@ constexpr int DarkBelow = 127;
 // A box edge is found where this many content lines follow each other.
 constexpr int RunLength = 5;
 
-// Which rows and columns of a region hold content.
-struct ContentLines {
-    std::vector<std::uint8_t> rows;    // per region row: 1 when it holds content
-    std::vector<std::uint8_t> columns; // per region column
-};
+// Which columns of a region hold content (1 per column). Rows are tested one by one
+// only as far as the searches from both ends need them.
+using ContentColumns = std::vector<std::uint8_t>;
 
 // Per column, whether one and whether two dark pixels have been seen, as bit masks laid
 // out like the pixels they stand for (one high bit per grey byte, or one bit per bitonal
@@ -57,14 +55,12 @@ ColumnMarks markBands(int h, std::size_t words, std::size_t bytesPerRow, BandFn 
 }
 
 // Grey pages (and colour pages through their luminance), eight grey bytes at a time.
-ContentLines findContentBytes(ConstImageView page, const Span64 &r)
+ContentColumns findContentBytes(ConstImageView page, const Span64 &r)
 {
     const int w = int(r.x1 - r.x0);
     const int h = int(r.y1 - r.y0);
     const std::size_t words = (std::size_t(w) + 7) / 8;
     const std::size_t bpp = std::size_t(page.bitCount / 8);
-    ContentLines lines;
-    lines.rows.assign(std::size_t(h), 0);
     const ColumnMarks marks =
         markBands(h, words, std::size_t(w) * bpp, [&](int first, int end, ColumnMarks &m) {
             // Colour rows are turned into grey first; grey rows are read in place, except
@@ -80,27 +76,23 @@ ContentLines findContentBytes(ConstImageView page, const Span64 &r)
                     greyBelow(src, w, bpp, DarkBelow, grey.data());
                     g = grey.data();
                 }
-                unsigned dark = 0;
                 for (std::size_t k = 0; k < words; ++k) {
                     const std::uint8_t *at = k < fullWords ? g + 8 * k : grey.data();
-                    const std::uint64_t d = swar::below(swar::load(at), DarkBelow);
-                    m.add(k, d);
-                    dark += swar::highBits(d);
+                    m.add(k, swar::below(swar::load(at), DarkBelow));
                 }
-                lines.rows[std::size_t(y)] = dark >= 2;
             }
         });
     std::vector<std::uint8_t> twice(words * 8);
     std::memcpy(twice.data(), marks.twice.data(), words * 8);
-    lines.columns.resize(std::size_t(w));
+    ContentColumns columns(static_cast<std::size_t>(w));
     for (int i = 0; i < w; ++i)
-        lines.columns[std::size_t(i)] = twice[std::size_t(i)] >> 7;
-    return lines;
+        columns[std::size_t(i)] = twice[std::size_t(i)] >> 7;
+    return columns;
 }
 
 // 1-bit pages: ink (grey 0) is the only dark value. The region's pixels are shifted to
 // the start of a scratch row so that whole 64-bit words can be combined.
-ContentLines findContentBits(ConstImageView page, bool lightZero, const Span64 &r)
+ContentColumns findContentBits(ConstImageView page, bool lightZero, const Span64 &r)
 {
     const int w = int(r.x1 - r.x0);
     const int h = int(r.y1 - r.y0);
@@ -111,45 +103,92 @@ ContentLines findContentBits(ConstImageView page, bool lightZero, const Span64 &
     setBitRange(validBytes.data(), 0, w, 1);
     std::vector<std::uint64_t> valid(words);
     std::memcpy(valid.data(), validBytes.data(), words * 8);
-    ContentLines lines;
-    lines.rows.assign(std::size_t(h), 0);
 
     const ColumnMarks marks = markBands(h, words, words * 8, [&](int first, int end, ColumnMarks &m) {
         std::vector<std::uint8_t> scratch(words * 8, 0);
+        // A region starting on a byte boundary is read in place, all but its last word;
+        // otherwise each row is shifted into the scratch row first.
+        const bool aligned = (r.x0 & 7) == 0;
+        const std::size_t inPlace = aligned ? std::size_t(w) / 64 : 0;
         for (int y = first; y < end; ++y) {
-            copyBitRange(scratch.data(), page.row(int(r.y0) + y), int(r.x0), w);
-            unsigned ink = 0; // counts to two at most per word: enough to tell a content row
+            const std::uint8_t *row = page.row(int(r.y0) + y);
+            if (aligned)
+                copyBitRange(scratch.data() + 8 * inPlace, row, int(r.x0) + int(64 * inPlace),
+                             w - int(64 * inPlace));
+            else
+                copyBitRange(scratch.data(), row, int(r.x0), w);
+            const std::uint8_t *inRow = row + (r.x0 >> 3);
             for (std::size_t k = 0; k < words; ++k) {
-                std::uint64_t bits;
-                std::memcpy(&bits, scratch.data() + 8 * k, 8);
-                const std::uint64_t d = (lightZero ? bits : ~bits) & valid[k];
-                m.add(k, d);
-                ink += (d != 0) + ((d & (d - 1)) != 0);
+                const std::uint64_t bits = swar::load(k < inPlace ? inRow + 8 * k : scratch.data() + 8 * k);
+                m.add(k, (lightZero ? bits : ~bits) & valid[k]);
             }
-            lines.rows[std::size_t(y)] = ink >= 2;
         }
     });
     std::vector<std::uint8_t> twice(words * 8);
     std::memcpy(twice.data(), marks.twice.data(), words * 8);
-    lines.columns.resize(std::size_t(w));
+    ContentColumns columns(static_cast<std::size_t>(w));
     for (int i = 0; i < w; ++i)
-        lines.columns[std::size_t(i)] = getBit(twice.data(), i);
-    return lines;
+        columns[std::size_t(i)] = getBit(twice.data(), i);
+    return columns;
 }
 
-// First index in scan order at which RunLength content lines follow each other, or -1.
-int findRun(const std::vector<std::uint8_t> &content, bool forward)
+// First index in scan order (0.. n - 1 forward, n - 1.. 0 backward) at which RunLength
+// content lines follow each other, or -1.
+template <typename IsContent> int findRun(int n, bool forward, IsContent isContent)
 {
-    const int n = int(content.size());
     int run = 0;
     for (int k = 0; k < n; ++k) {
         const int i = forward ? k : n - 1 - k;
-        run = content[std::size_t(i)] ? run + 1 : 0;
+        run = isContent(i) ? run + 1 : 0;
         if (run == RunLength)
             return i;
     }
     return -1;
 }
+
+// Whether one row of the region holds two dark pixels; stops counting at the second.
+class RowTest {
+public:
+    RowTest(ConstImageView page, bool lightZero, const Span64 &r)
+        : m_page(page), m_lightZero(lightZero), m_x0(int(r.x0)), m_y0(int(r.y0)), m_w(int(r.x1 - r.x0)),
+          m_row(page.bitCount == 1 ? (std::size_t(m_w) + 63) / 64 * 8 : (std::size_t(m_w) + 7) / 8 * 8, 0)
+    {
+        if (page.bitCount == 1) {
+            m_valid.assign(m_row.size(), 0);
+            setBitRange(m_valid.data(), 0, m_w, 1);
+        }
+    }
+
+    bool operator()(int y)
+    {
+        const std::uint8_t *src = m_page.row(m_y0 + y);
+        unsigned dark = 0;
+        if (m_page.bitCount == 1) {
+            copyBitRange(m_row.data(), src, m_x0, m_w);
+            for (std::size_t k = 0; k < m_row.size() && dark < 2; k += 8) {
+                const std::uint64_t bits = swar::load(m_row.data() + k);
+                const std::uint64_t d = (m_lightZero ? bits : ~bits) & swar::load(m_valid.data() + k);
+                dark += (d != 0) + ((d & (d - 1)) != 0);
+            }
+            return dark >= 2;
+        }
+        const std::size_t bpp = std::size_t(m_page.bitCount / 8);
+        std::fill(m_row.begin() + m_w, m_row.end(), 0xFF);
+        if (bpp == 1)
+            std::memcpy(m_row.data(), src + m_x0, std::size_t(m_w));
+        else
+            greyBelow(src + std::size_t(m_x0) * bpp, m_w, bpp, DarkBelow, m_row.data());
+        for (std::size_t k = 0; k < m_row.size() && dark < 2; k += 8)
+            dark += swar::highBits(swar::below(swar::load(m_row.data() + k), DarkBelow));
+        return dark >= 2;
+    }
+
+private:
+    ConstImageView m_page;
+    bool m_lightZero;
+    int m_x0, m_y0, m_w;
+    std::vector<std::uint8_t> m_row, m_valid;
+};
 
 // Box start from the low side: two lines before the run's first line.
 int boxStart(int hit)
@@ -204,14 +243,17 @@ extern "C" HGLOBAL Crop(HGLOBAL image, RECT *rect, int mode, int margin)
             // A search area reaching past the page is searched only where it lies on it.
             found = clipToPage(r, W, H);
             if (found) {
-                const ContentLines lines = page.bitCount() == 1 ? findContentBits(src, page.lightZero(), r)
-                                                                : findContentBytes(src, r);
-                const int h = int(lines.rows.size());
-                const int w = int(lines.columns.size());
-                const int a = findRun(lines.rows, true);
-                const int b = findRun(lines.rows, false);
-                const int c = findRun(lines.columns, true);
-                const int d = findRun(lines.columns, false);
+                const ContentColumns columns = page.bitCount() == 1
+                                                   ? findContentBits(src, page.lightZero(), r)
+                                                   : findContentBytes(src, r);
+                const int h = int(r.y1 - r.y0);
+                const int w = int(columns.size());
+                RowTest row(src, page.lightZero(), r);
+                auto column = [&](int i) { return columns[std::size_t(i)] != 0; };
+                const int a = findRun(h, true, row);
+                const int b = findRun(h, false, row);
+                const int c = findRun(w, true, column);
+                const int d = findRun(w, false, column);
                 box = {r.x0 + boxStart(c), r.y0 + boxStart(a), r.x0 + boxEnd(d, w), r.y0 + boxEnd(b, h)};
             }
         }

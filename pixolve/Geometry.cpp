@@ -5,22 +5,50 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <numbers>
 
 namespace arkavo::pixolve {
 namespace {
 
-constexpr std::array<std::uint8_t, 256> makeBitReversal()
+// The 64 bits of a word in reverse order.
+std::uint64_t reverseBits(std::uint64_t v)
 {
-    std::array<std::uint8_t, 256> t{};
-    for (int i = 0; i < 256; ++i) {
-        int r = 0;
-        for (int b = 0; b < 8; ++b)
-            r |= ((i >> b) & 1) << (7 - b);
-        t[std::size_t(i)] = std::uint8_t(r);
-    }
-    return t;
+    v = __builtin_bswap64(v);
+    v = (v >> 4 & 0x0F0F0F0F0F0F0F0Full) | (v & 0x0F0F0F0F0F0F0F0Full) << 4;
+    v = (v >> 2 & 0x3333333333333333ull) | (v & 0x3333333333333333ull) << 2;
+    return (v >> 1 & 0x5555555555555555ull) | (v & 0x5555555555555555ull) << 1;
 }
-constexpr std::array<std::uint8_t, 256> BitReversal = makeBitReversal();
+
+// A 1-bit row right to left: its words reversed bit for bit, then shifted left past the
+// padding bits that the reversal brought to the front.
+void mirrorBits(const std::uint8_t *src, std::uint8_t *dst, int width)
+{
+    const std::size_t bytes = (std::size_t(width) + 7) / 8, words = (bytes + 7) / 8;
+    constexpr std::size_t MaxWords = 512; // rows up to 32768 pixels; wider ones bit by bit
+    if (words > MaxWords) {
+        std::memset(dst, 0, bytes);
+        for (int x = 0; x < width; ++x)
+            setBit(dst, x, getBit(src, width - 1 - x));
+        return;
+    }
+    std::array<std::uint64_t, MaxWords + 1> reversed;
+    for (std::size_t k = 0; k < words; ++k) {
+        const std::size_t at = (words - 1 - k) * 8;
+        reversed[k] = reverseBits(bigEndian64(loadWord(src + at, bytes - at)));
+    }
+    reversed[words] = 0;
+    const int shift = int(words * 64 - std::size_t(width)); // 0..63
+    for (std::size_t k = 0; k < words; ++k) {
+        const std::uint64_t v = shift ? reversed[k] << shift | reversed[k + 1] >> (64 - shift) : reversed[k];
+        storeWord(dst + k * 8, bigEndian64(v), bytes - k * 8);
+    }
+}
+
+// Work per row of a mirror, in bytes copied: reversing bits costs about eight times a copy.
+std::size_t mirrorWork(const ImageView &out)
+{
+    return out.stride * (out.bitCount == 1 ? 8 : 1);
+}
 
 PIXOLVE_VECTOR_CLONES void reverseBytes(const std::uint8_t *src, std::uint8_t *dst, int count)
 {
@@ -32,18 +60,9 @@ PIXOLVE_VECTOR_CLONES void reverseBytes(const std::uint8_t *src, std::uint8_t *d
 void mirrorRow(const std::uint8_t *src, std::uint8_t *dst, int width, int bitCount)
 {
     switch (bitCount) {
-    case 1: {
-        // Reverse the bytes and the bits in each; the padding bits of the last source
-        // byte then stand in front and are shifted out.
-        const int bytes = (width + 7) / 8;
-        const int pad = bytes * 8 - width;
-        for (int i = 0; i < bytes; ++i) {
-            const unsigned hi = BitReversal[src[bytes - 1 - i]];
-            const unsigned lo = i + 1 < bytes ? BitReversal[src[bytes - 2 - i]] : 0u;
-            dst[i] = std::uint8_t((hi << pad) | (lo >> (8 - pad)));
-        }
+    case 1:
+        mirrorBits(src, dst, width);
         break;
-    }
     case 8:
         reverseBytes(src, dst, width);
         break;
@@ -120,7 +139,8 @@ void turnQuarterBits(ConstImageView in, ImageView out, bool right)
 {
     const int columnBytes = (in.width + 7) / 8;
     const int rowGroups = (in.height + 7) / 8;
-    forRowBands(columnBytes, std::size_t(in.height), [&](int firstByte, int endByte) {
+    // Each 8 x 8 block costs about what copying eight times its bytes would.
+    forRowBands(columnBytes, std::size_t(in.height) * 8, [&](int firstByte, int endByte) {
         for (int k = firstByte; k < endByte; ++k) {
             for (int m = 0; m < rowGroups; ++m) {
                 std::uint64_t block = 0;
@@ -215,7 +235,8 @@ std::pair<int, int> coveredColumns(const Turn &t, double sx0, double sy0, int co
 }
 
 // Sample points are stepped in 32.32 fixed point along a covered run; indices are
-// clamped, so rounding drift at the run's ends cannot leave the input.
+// clamped, so rounding drift at the run's ends cannot leave the input. A 32-bit pixel is
+// sampled as four channels, its fourth byte included.
 constexpr int FixedShift = 32;
 constexpr std::int64_t FixedHalf = std::int64_t(1) << (FixedShift - 1);
 std::int64_t toFixed(double v)
@@ -251,18 +272,35 @@ void rotateRun(ConstImageView in, std::uint8_t *d, int first, int end, std::int6
     }
 }
 
-// Bits are always sampled nearest: there is nothing between black and white. The row
-// was filled with ones, so only zero bits are written.
+// Bits are always sampled nearest: there is nothing between black and white. Whole
+// result bytes are built eight samples at a time; the partial bytes at the run's ends
+// are merged with the fill around them.
 void rotateRunBits(ConstImageView in, std::uint8_t *d, int first, int end, std::int64_t fx, std::int64_t fy,
                    std::int64_t stepX, std::int64_t stepY)
 {
     const int maxX = in.width - 1, maxY = in.height - 1;
-    for (int x = first; x < end; ++x, fx += stepX, fy += stepY) {
+    auto sample = [&]() {
         const int ix = std::clamp(int((fx + FixedHalf) >> FixedShift), 0, maxX);
         const int iy = std::clamp(int((fy + FixedHalf) >> FixedShift), 0, maxY);
-        if (!getBit(in.row(iy), ix))
-            d[x >> 3] &= std::uint8_t(~(0x80u >> (x & 7)));
+        fx += stepX;
+        fy += stepY;
+        return unsigned(getBit(in.row(iy), ix));
+    };
+    auto merge = [d](int x, unsigned bit) {
+        const unsigned shift = 7u - unsigned(x & 7);
+        d[x >> 3] = std::uint8_t((d[x >> 3] & ~(1u << shift)) | bit << shift);
+    };
+    int x = first;
+    for (; x < end && (x & 7); ++x)
+        merge(x, sample());
+    for (; x + 8 <= end; x += 8) {
+        unsigned byte = 0;
+        for (int k = 0; k < 8; ++k)
+            byte = byte << 1 | sample();
+        d[x >> 3] = std::uint8_t(byte);
     }
+    for (; x < end; ++x)
+        merge(x, sample());
 }
 
 void rotateRows(ConstImageView in, ImageView out, const Turn &t, bool bilinear, int firstRow, int endRow)
@@ -310,7 +348,7 @@ HGLOBAL Rotate(HGLOBAL image, double angle, int cx, int cy, int interpolation)
         const ConstImageView in = WrapDib(page);
         const ImageView out = result.image();
         std::memset(out.bits, 0xFF, out.bytes());
-        const double a = angle * (M_PI / 180.0);
+        const double a = angle * (std::numbers::pi / 180.0);
         const Turn turn{std::cos(a), std::sin(a), double(cx), double(cy), in.width, in.height};
         const std::size_t work =
             std::size_t(in.width) * (in.bitCount == 1 ? 1 : std::size_t(in.bytesPerPixel()) * 4);
@@ -341,7 +379,7 @@ HGLOBAL RotateExpand(HGLOBAL image, double angle, int, int, int)
         const ConstImageView in = WrapDib(page);
         const ImageView out = result.image();
         if (half) {
-            forRowBands(out.height, out.stride, [&](int first, int end) {
+            forRowBands(out.height, mirrorWork(out), [&](int first, int end) {
                 for (int y = first; y < end; ++y)
                     mirrorRow(in.row(in.height - 1 - y), out.row(y), in.width, in.bitCount);
             });
@@ -378,7 +416,7 @@ HGLOBAL Mirror(HGLOBAL image)
             return nullptr;
         const ConstImageView in = WrapDib(page);
         const ImageView out = result.image();
-        forRowBands(out.height, out.stride, [&](int first, int end) {
+        forRowBands(out.height, mirrorWork(out), [&](int first, int end) {
             for (int y = first; y < end; ++y)
                 mirrorRow(in.row(y), out.row(y), in.width, in.bitCount);
         });
@@ -398,10 +436,10 @@ HGLOBAL Flip(HGLOBAL image)
             return nullptr;
         const ConstImageView in = WrapDib(page);
         const ImageView out = result.image();
-        forRowBands(out.height, out.stride, [&](int first, int end) {
-            for (int y = first; y < end; ++y)
-                std::memcpy(out.row(y), in.row(in.height - 1 - y), out.stride);
-        });
+        // Plain copies run at memory speed: a second thread only adds page faults
+        // competing over the new block, and measured slower.
+        for (int y = 0; y < out.height; ++y)
+            std::memcpy(out.row(y), in.row(in.height - 1 - y), out.stride);
         return result.release();
     });
 }
@@ -419,10 +457,9 @@ HGLOBAL Invert(HGLOBAL image)
             return nullptr;
         const ConstImageView in = WrapDib(page);
         const ImageView out = result.image();
-        forRowBands(out.height, out.stride, [&](int first, int end) {
-            for (int y = first; y < end; ++y)
-                invertRow(in.row(y), out.row(y), in.width, in.bitCount);
-        });
+        // Memory-bound like a copy: one thread (see Flip).
+        for (int y = 0; y < out.height; ++y)
+            invertRow(in.row(y), out.row(y), in.width, in.bitCount);
         return result.release();
     });
 }

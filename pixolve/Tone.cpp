@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cstring>
 #include <vector>
 
@@ -112,9 +111,11 @@ void addSaturated(const std::uint8_t *s, std::uint8_t *d, std::size_t n, int del
 // The common frame of the tone exports: 8, 24 and 32-bit pages only. `map(s, d, n)`
 // changes every grey value or colour byte of a row; the fourth byte of a 32-bit pixel
 // is carried over as it is.
+// Table lookups are worth a second thread on large pages; a saturating add runs at
+// memory speed and is not (`split`).
 template <typename Map, typename Prepare = void (*)(std::size_t)>
 HGLOBAL mapTones(
-    HGLOBAL image, Map map, Prepare prepare = [](std::size_t) {})
+    HGLOBAL image, bool split, Map map, Prepare prepare = [](std::size_t) {})
 {
     return guarded([&]() -> HGLOBAL {
         SourcePage page(image);
@@ -127,7 +128,7 @@ HGLOBAL mapTones(
         const ImageView out = result.image();
         const std::size_t n = std::size_t(in.width) * std::size_t(in.bytesPerPixel());
         prepare(n * std::size_t(in.height));
-        forRowBands(in.height, n, [&](int first, int end) {
+        auto rows = [&](int first, int end) {
             for (int y = first; y < end; ++y) {
                 const std::uint8_t *s = in.row(y);
                 std::uint8_t *d = out.row(y);
@@ -136,7 +137,11 @@ HGLOBAL mapTones(
                     for (std::size_t j = 3; j < n; j += 4)
                         d[j] = s[j];
             }
-        });
+        };
+        if (split)
+            forRowBands(in.height, n, rows);
+        else
+            rows(0, in.height);
         return result.release();
     });
 }
@@ -146,7 +151,7 @@ HGLOBAL mapThroughTable(HGLOBAL image, const ToneTable &table)
 {
     PairTable pairs;
     return mapTones(
-        image,
+        image, true,
         [&](const std::uint8_t *s, std::uint8_t *out, std::size_t n) {
             ApplyToneTable(s, out, n, table, pairs);
         },
@@ -282,14 +287,6 @@ template <typename Op> void filterGray(ConstImageView in, ImageView out, int win
                 });
 }
 
-// The first byte of a word in memory becomes its top byte.
-inline std::uint64_t fromBigEndian(std::uint64_t v)
-{
-    if constexpr (std::endian::native == std::endian::little)
-        return __builtin_bswap64(v);
-    return v;
-}
-
 // A 1-bit row as big-endian 64-bit words (pixel 0 in the top bit of word 0) followed by
 // one spare word; bits past the width hold `neutral`.
 void loadBitWords(const std::uint8_t *row, int width, std::uint64_t neutral,
@@ -298,11 +295,8 @@ void loadBitWords(const std::uint8_t *row, int width, std::uint64_t neutral,
     const std::size_t bytes = (std::size_t(width) + 7) / 8;
     const std::size_t count = (std::size_t(width) + 63) / 64 + 1;
     words.assign(count, neutral);
-    for (std::size_t w = 0; w * 8 < bytes; ++w) {
-        std::uint64_t v = 0;
-        std::memcpy(&v, row + w * 8, std::min<std::size_t>(8, bytes - w * 8));
-        words[w] = fromBigEndian(v);
-    }
+    for (std::size_t w = 0; w * 8 < bytes; ++w)
+        words[w] = bigEndian64(loadWord(row + w * 8, bytes - w * 8));
     const std::size_t last = std::size_t(width) / 64;
     const int used = width % 64;
     if (used) {
@@ -359,8 +353,7 @@ void filterBits(ConstImageView in, ImageView out, int window, Op op, std::uint8_
                     span[i] = combine(span[i], shifted[i]);
             }
             for (std::size_t w = 0; w * 8 < std::size_t(bytes); ++w) {
-                const std::uint64_t v = fromBigEndian(span[w]);
-                std::memcpy(d + w * 8, &v, std::min<std::size_t>(8, std::size_t(bytes) - w * 8));
+                storeWord(d + w * 8, bigEndian64(span[w]), std::size_t(bytes) - w * 8);
             }
         }
     });
@@ -380,8 +373,9 @@ extern "C" {
 HGLOBAL AdjustBrightness(HGLOBAL image, int delta)
 {
     const int d = std::clamp(delta, -255, 255);
-    return mapTones(
-        image, [d](const std::uint8_t *s, std::uint8_t *out, std::size_t n) { addSaturated(s, out, n, d); });
+    return mapTones(image, false, [d](const std::uint8_t *s, std::uint8_t *out, std::size_t n) {
+        addSaturated(s, out, n, d);
+    });
 }
 
 // Contrast about grey level 127, -100..100 (values beyond are taken as the nearest end).

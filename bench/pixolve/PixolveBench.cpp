@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -144,13 +145,15 @@ void Rotate_Pixolve(benchmark::State &state)
 void Rotate_Leptonica(benchmark::State &state)
 {
     runLeptonica(state, [](PIX *p) {
-        return pixRotate(p, float(RotateDegrees * M_PI / 180.0), L_ROTATE_AREA_MAP, L_BRING_IN_WHITE, 0, 0);
+        return pixRotate(p, float(RotateDegrees * std::numbers::pi / 180.0), L_ROTATE_AREA_MAP,
+                         L_BRING_IN_WHITE, 0, 0);
     });
 }
 void Rotate_LeptonicaSampling(benchmark::State &state)
 {
     runLeptonica(state, [](PIX *p) {
-        return pixRotate(p, float(RotateDegrees * M_PI / 180.0), L_ROTATE_SAMPLING, L_BRING_IN_WHITE, 0, 0);
+        return pixRotate(p, float(RotateDegrees * std::numbers::pi / 180.0), L_ROTATE_SAMPLING,
+                         L_BRING_IN_WHITE, 0, 0);
     });
 }
 void RotateExpand_Pixolve(benchmark::State &state)

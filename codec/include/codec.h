@@ -47,16 +47,20 @@ ARKAVO_CODEC_API int LoadFile(const char *fileName, TCodecImage *image, int page
 
 /* The savers only read the record; 1 = written. Resolution comes from the record
  * (or the DIB header when the record holds none). A failed save leaves an existing
- * file as it was. JPEG quality is 80; grey pages become one-channel JPEGs. */
+ * file as it was. 32-bit pages are written as 24-bit colour. JPEG quality is 80;
+ * grey and bilevel pages become one-channel JPEGs. */
 ARKAVO_CODEC_API int SaveJPG(const TCodecImage *image, const char *fileName);
 ARKAVO_CODEC_API int SaveBMP(const TCodecImage *image, const char *fileName);
 /* append 0 creates or replaces the file, 1 adds a page (creating the file when
- * missing). A compression that does not suit the page's depth, or an unknown code,
- * gives the library's choice. Bilevel pages are stored min-is-white. */
+ * missing; a failed append may leave unused bytes in the file, whose pages stay
+ * readable). A compression that does not suit the page's depth, or an unknown code,
+ * gives the library's choice. Bilevel pages are stored min-is-white, G4 in one strip. */
 ARKAVO_CODEC_API int SaveTIF(const TCodecImage *image, const char *fileName, int compression, int append);
 
 /* One PDF page per source file (the first page of each), sized from the image's
- * resolution. JPEG data and single-strip G4 data are embedded as they are stored. */
+ * resolution. JPEG data and single-strip G4 data are embedded as they are stored,
+ * other bilevel pages as G4, the rest with Flate. 1 = written; a source that cannot
+ * be read fails the whole call and nothing is written. */
 ARKAVO_CODEC_API int SavePDF(const char *outFile, const char *const *sources, int count);
 
 /* Skew of the page in degrees; rotating the page by the negated angle straightens

@@ -131,12 +131,10 @@ int decodeBmp(const std::uint8_t *data, std::size_t size, DecodedPage &out, std:
         for (int y = 0; y < int(height); ++y) {
             const std::uint8_t *src = srcRow(y);
             std::uint8_t *dst = out.dib.row(y);
-            if (invert) {
-                for (std::size_t i = 0; i < bytes; ++i)
-                    dst[i] = std::uint8_t(~src[i]);
-            } else {
+            if (invert)
+                copyInverted(dst, src, bytes);
+            else
                 std::memcpy(dst, src, bytes);
-            }
             clearTailBits(dst, w);
         }
     } else if (bits <= 8) {

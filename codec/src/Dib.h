@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace arkavo::codec {
 
@@ -68,6 +69,20 @@ struct NewDib {
     std::uint8_t *row(int y) const { return pixels + std::size_t(height - 1 - y) * stride; }
 };
 NewDib makeDib(int width, int height, int bits, int xdpi, int ydpi, std::uint64_t maxPixelBytes);
+
+// dst = ~src, eight bytes at a time (bilevel rows change polarity on the way in and out).
+inline void copyInverted(std::uint8_t *dst, const std::uint8_t *src, std::size_t n)
+{
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, src + i, 8);
+        word = ~word;
+        std::memcpy(dst + i, &word, 8);
+    }
+    for (; i < n; ++i)
+        dst[i] = std::uint8_t(~src[i]);
+}
 
 // Masks the bits past the page's right edge in the last byte of a bilevel row.
 inline void clearTailBits(std::uint8_t *row, int width)

@@ -57,12 +57,10 @@ PixPtr inkImage(const DibView &page)
         const std::uint8_t *src = page.row(y);
         auto *dst = reinterpret_cast<std::uint8_t *>(words + std::size_t(y) * wpl);
         if (page.kind == PageKind::Bilevel) {
-            if (page.blackIsOne) {
+            if (page.blackIsOne)
                 std::memcpy(dst, src, bytes);
-            } else {
-                for (std::size_t i = 0; i < bytes; ++i)
-                    dst[i] = std::uint8_t(~src[i]);
-            }
+            else
+                copyInverted(dst, src, bytes);
             clearTailBits(dst, page.width);
             continue;
         }

@@ -181,8 +181,7 @@ bool readStrips(TIFF *tif, PageKind kind, bool invert, NewDib &dib, int width, i
                     dst[2] = src[0];
                 }
             } else if (invert) {
-                for (std::uint64_t i = 0; i < scanline; ++i)
-                    dst[i] = std::uint8_t(~src[i]);
+                copyInverted(dst, src, std::size_t(scanline));
             } else {
                 std::memcpy(dst, src, scanline);
             }
@@ -317,12 +316,10 @@ void packRow(const DibView &v, int y, std::uint8_t *dst)
     switch (v.kind) {
     case PageKind::Bilevel: {
         const int bytes = (v.width + 7) / 8;
-        if (v.blackIsOne) {
+        if (v.blackIsOne)
             std::memcpy(dst, src, std::size_t(bytes));
-        } else {
-            for (int i = 0; i < bytes; ++i)
-                dst[i] = std::uint8_t(~src[i]);
-        }
+        else
+            copyInverted(dst, src, std::size_t(bytes));
         clearTailBits(dst, v.width);
         break;
     }

@@ -6,6 +6,9 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <tiffio.h>
 
+#include <fstream>
+#include <string>
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -93,6 +96,82 @@ TEST(CodecPdf, OnePagePerSourceSizedByResolutionWithDataEmbeddedAsStored)
     if (std::filesystem::exists("/usr/bin/qpdf")) {
         const std::string command = "/usr/bin/qpdf --check '" + out + "' > /dev/null 2>&1";
         EXPECT_EQ(std::system(command.c_str()), 0) << "qpdf --check found faults";
+    }
+}
+
+// Grey levels of a page rendered by Ghostscript at 72 dpi (one pixel per point).
+std::vector<std::uint8_t> renderPage(const std::string &pdf, int page, int &width, int &height)
+{
+    const std::string pgm = pdf + "-" + std::to_string(page) + ".pgm";
+    const std::string command =
+        "gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pgmraw -r72 -dFirstPage=" + std::to_string(page) +
+        " -dLastPage=" + std::to_string(page) + " -o '" + pgm + "' '" + pdf + "' > /dev/null 2>&1";
+    if (std::system(command.c_str()) != 0)
+        return {};
+    std::ifstream in(pgm, std::ios::binary);
+    // Header: magic, width, height, maximum, with '#' comment lines allowed between.
+    int fields[3] = {};
+    std::string token;
+    in >> token;
+    for (int i = 0; i < 3 && in >> token;) {
+        if (token[0] == '#')
+            std::getline(in, token);
+        else
+            fields[i++] = std::stoi(token);
+    }
+    in.get();
+    width = fields[0];
+    height = fields[1];
+    std::vector<std::uint8_t> pixels(std::size_t(width) * height);
+    in.read(reinterpret_cast<char *>(pixels.data()), std::streamsize(pixels.size()));
+    return pixels;
+}
+
+TEST(CodecPdf, BilevelPagesKeepBlackOnWhiteWhateverTheirSource)
+{
+    if (!std::filesystem::exists("/usr/bin/gs"))
+        GTEST_SKIP() << "Ghostscript is not installed";
+    TempDir dir;
+    // 96 x 48 at 72 dpi, left third black.
+    GlobalBlock page = makeDib(96, 48, 1, {0x000000, 0xFFFFFF}, 72);
+    {
+        GlobalLockGuard lock(page.get());
+        for (int y = 0; y < 48; ++y)
+            for (int x = 32; x < 96; ++x)
+                lock.data()[48 + 12 * y + x / 8] |= std::uint8_t(0x80 >> (x % 8));
+    }
+    TCodecImage image{72, 72, page.get()};
+    const std::string g4 = (dir / "g4.tif").string(), packbits = (dir / "packbits.tif").string(),
+                      bmp = (dir / "page.bmp").string(), minIsBlack = (dir / "min-is-black.tif").string();
+    ASSERT_EQ(SaveTIF(&image, g4.c_str(), 4, 0), 1);
+    ASSERT_EQ(SaveTIF(&image, packbits.c_str(), 32773, 0), 1);
+    ASSERT_EQ(SaveBMP(&image, bmp.c_str()), 1);
+    {
+        // A G4 strip stored min-is-black: its coded white runs are the page's black.
+        TIFF *tif = TIFFOpen(minIsBlack.c_str(), "w");
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 96);
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 48);
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 1);
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+        TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
+        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 48);
+        TIFFSetField(tif, TIFFTAG_XRESOLUTION, 72.0f);
+        TIFFSetField(tif, TIFFTAG_YRESOLUTION, 72.0f);
+        std::uint8_t row[12] = {0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+        for (std::uint32_t y = 0; y < 48; ++y)
+            TIFFWriteScanline(tif, row, y, 0);
+        TIFFClose(tif);
+    }
+    const char *sources[] = {g4.c_str(), packbits.c_str(), bmp.c_str(), minIsBlack.c_str()};
+    const std::string out = (dir / "out.pdf").string();
+    ASSERT_EQ(SavePDF(out.c_str(), sources, 4), 1);
+    for (int p = 1; p <= 4; ++p) {
+        int width = 0, height = 0;
+        const auto grey = renderPage(out, p, width, height);
+        ASSERT_EQ(width, 96) << "page " << p;
+        ASSERT_EQ(height, 48);
+        EXPECT_LT(grey[std::size_t(24 * width + 10)], 64) << "page " << p << " should be black on the left";
+        EXPECT_GT(grey[std::size_t(24 * width + 70)], 192) << "page " << p << " should be white on the right";
     }
 }
 

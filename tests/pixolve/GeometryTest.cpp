@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 #include <string>
 
 using namespace arkavo;
@@ -27,6 +28,7 @@ std::vector<Shape> shapes()
     for (int bits : {1, 8, 24, 32})
         for (auto [w, h] : {std::pair{300, 200}, {13, 7}, {37, 5}, {1, 9}, {66, 17}})
             all.push_back({w, h, bits});
+    all.push_back({33001, 3, 1}); // wider than the word-wise bit path takes
     return all;
 }
 
@@ -176,7 +178,7 @@ TEST(Rotate, PositiveAnglesTurnClockwiseAsDisplayed)
         GlobalBlock turned(Rotate(page.get(), 10.0, cx, cy, 1));
         ASSERT_TRUE(turned);
         const DibReader out(turned.get());
-        const double a = 10.0 * M_PI / 180.0;
+        const double a = 10.0 * std::numbers::pi / 180.0;
         const int ex = int(std::lround(cx + 60 * std::cos(a))), ey = int(std::lround(cy - 60 * std::sin(a)));
         EXPECT_EQ(out.pixel(ex, ey), 0u) << bits << " bits: square moved down";
         EXPECT_EQ(out.pixel(ex, 2 * cy - ey), whiteValue) << bits << " bits: not up";
@@ -200,4 +202,25 @@ TEST(Rotate, BilinearBlendsNeighboursNearestDoesNot)
         }
     EXPECT_TRUE(between);
     EXPECT_TRUE(onlyLevels);
+}
+
+TEST(Rotate, BitsFollowTheSameSamplesAsGreyLevels)
+{
+    // The 1-bit path packs its samples into bytes; the 8-bit nearest path does not. Both
+    // must agree on every pixel, including the partial bytes where covered runs start.
+    for (auto [w, h] : {std::pair{61, 45}, {8, 30}, {130, 7}})
+        for (double angle : {7.3, -33.0, 90.5, 180.0}) {
+            GlobalBlock bits = test::makeNoiseDib(w, h, 1);
+            GlobalBlock grey =
+                test::makeDib(w, h, 8, [](int x, int y) { return test::noisePixel(x, y, 1) * 255; });
+            GlobalBlock bitsTurned(Rotate(bits.get(), angle, w / 2, h / 2, 1));
+            GlobalBlock greyTurned(Rotate(grey.get(), angle, w / 2, h / 2, 0));
+            const DibReader b(bitsTurned.get()), g(greyTurned.get());
+            bool same = true;
+            for (int y = 0; y < h && same; ++y)
+                for (int x = 0; x < w && same; ++x) {
+                    same = b.pixel(x, y) == (g.pixel(x, y) == 255 ? 1u : 0u);
+                    EXPECT_TRUE(same) << w << "x" << h << " at " << angle << " deg, " << x << "," << y;
+                }
+        }
 }

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
 using namespace arkavo;
 using namespace arkavo::test;
 
@@ -150,7 +154,7 @@ TEST(RemoveBorder, ShortPagesFollowTheWalkLimits)
         }
 }
 
-TEST(RemoveBorder, TinyAndMalformedPagesAreSafe)
+TEST(RemoveBorder, TinyPagesAreSafe)
 {
     for (const PageKind &kind : AllKinds)
         for (int size : {1, 2, 3, 4, 5, 6}) {
@@ -162,12 +166,35 @@ TEST(RemoveBorder, TinyAndMalformedPagesAreSafe)
             for (int x = 0; x < size; ++x)
                 EXPECT_EQ(res.pixel(x, size - 1), kind.white()) << kind.name() << " " << size;
         }
-    EXPECT_EQ(RemoveBorder(nullptr, 80), nullptr);
-    GlobalBlock page = makeUniformDib(8, 8, 8, 0);
-    GlobalBlock cut = GlobalBlock::allocate(page.size() - 1);
-    {
-        GlobalLockGuard from(page.get()), to(cut.get());
-        std::memcpy(to.data(), from.data(), cut.size());
+}
+
+TEST(PageAreaOperations, MalformedBlocksGiveNullOrMinusOne)
+{
+    // A good 8-bit page cut short by one byte, reduced to its header, or given depth 16.
+    GlobalBlock good = makeUniformDib(8, 8, 8, 0);
+    auto variant = [&](std::size_t size, int depth) {
+        GlobalBlock b = GlobalBlock::allocate(size);
+        GlobalLockGuard from(good.get()), to(b.get());
+        std::memcpy(to.data(), from.data(), std::min(size, good.size()));
+        to.data()[14] = std::uint8_t(depth);
+        return b;
+    };
+    std::vector<GlobalBlock> bad;
+    bad.push_back(GlobalBlock());
+    bad.push_back(variant(good.size() - 1, 8));
+    bad.push_back(variant(40, 8));
+    bad.push_back(variant(good.size(), 16));
+    for (const GlobalBlock &b : bad) {
+        RECT r{0, 0, 4, 4};
+        const RECT unchanged = r;
+        EXPECT_EQ(RemoveBorder(b.get(), 80), nullptr);
+        EXPECT_EQ(Crop(b.get(), &r, 2, 0), nullptr);
+        EXPECT_EQ(Crop(b.get(), &r, 0, 0), nullptr);
+        EXPECT_TRUE(r.left == unchanged.left && r.top == unchanged.top && r.right == unchanged.right &&
+                    r.bottom == unchanged.bottom);
+        EXPECT_EQ(Fill(b.get(), &r, 255), nullptr);
+        EXPECT_EQ(Denoise(b.get(), 3), nullptr);
+        EXPECT_EQ(IsBlankPage(b.get(), 200), -1);
+        EXPECT_EQ(Thumbnail(b.get(), 135, 160), nullptr);
     }
-    EXPECT_EQ(RemoveBorder(cut.get(), 80), nullptr);
 }
