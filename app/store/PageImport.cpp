@@ -1,5 +1,7 @@
 #include "PageImport.h"
 
+#include "ImageFiles.h"
+
 #include "Globals.h"
 #include "Messages.h"
 #include "PageListView.h"
@@ -43,20 +45,6 @@ bool copyModificationTime(const QString &source, const QString &target)
     if (!modificationTime(source, times[1]))
         return false;
     return ::utimensat(AT_FDCWD, QFile::encodeName(target).constData(), times, 0) == 0;
-}
-
-// Writes the image in the format its file name's lower-case extension names; 1 when written.
-int saveImageFile(const TCodecImage &image, const QString &name)
-{
-    const QByteArray file = QFile::encodeName(name);
-    const QString ext = QFileInfo(name).suffix().toLower();
-    if (ext == "tif")
-        return SaveTIF(&image, file.constData(), CODEC_TIFF_DEFAULT, 0);
-    if (ext == "bmp")
-        return SaveBMP(&image, file.constData());
-    if (ext == "jpg")
-        return SaveJPG(&image, file.constData());
-    return 0;
 }
 
 QString sevenDigits(int n)
@@ -199,7 +187,7 @@ int ImportPages(TImageManager &store, const QStringList &sources, const QString 
             bool saved = false;
             if (page) {
                 image.Dib = page.get();
-                saved = saveImageFile(image, scratch) == 1 && StoreFiles().Rename(scratch, target);
+                saved = SaveImageFile(image, scratch) == 1 && StoreFiles().Rename(scratch, target);
                 QFile::remove(scratch);
             }
             page.reset();
