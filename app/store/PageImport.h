@@ -1,0 +1,32 @@
+#pragma once
+// Thumbnails and the import of outside image files: the page work the main window does
+// itself, kept here as plain functions so they run without a window.
+#include "globalmem.h"
+#include <QString>
+#include <QStringList>
+
+class QProgressBar;
+class QStatusBar;
+class QWidget;
+class TImageManager;
+
+// Writes the thumbnail of PageFile (its first page, or Dib when given; Dib stays with
+// the caller) scaled into Width x Height, dated like the page. When the page cannot be
+// reduced, a copy of AppPath + "unknown-file.bmp" takes its place. True when a thumbnail
+// dated like the page is in place.
+bool MakeThumbnail(const QString &pageFile, const QString &thumbFile, HGLOBAL dib, int width, int height);
+
+// Whether ThumbFile exists and carries exactly PageFile's modification time.
+bool ThumbnailIsCurrent(const QString &pageFile, const QString &thumbFile);
+
+// Where ImportPages shows its progress and which window it disables meanwhile.
+struct TImportContext {
+    QWidget *MainWindow = nullptr;
+    QProgressBar *ProgressBar = nullptr;
+    QStatusBar *StatusBar = nullptr;
+};
+
+// Reads outside image files (every page of each) and stores them as new pages at the
+// end of the file; returns the page-list index at which it inserted items, or -1.
+int ImportPages(TImageManager &store, const QStringList &sources, const QString &appName, int fileOrder,
+                const QString &fileName, const QString &batchName, const TImportContext &context = {});

@@ -1,0 +1,110 @@
+#pragma once
+// The document store: keeps the catalogue tree, the page list, the database rows and the
+// page and thumbnail files below the repository root in step, and answers every question
+// about repository paths.
+#include <QString>
+#include <QStringList>
+#include <QTreeWidgetItem>
+#include <cstdint>
+#include <memory>
+
+class QProgressBar;
+class QTreeWidget;
+class QListWidgetItem;
+class TCatalogConnection;
+class TCatalogQuery;
+class TPageListView;
+
+// Identifier and order value of a tree node below the root.
+struct TCatalogNodeData {
+    int32_t Id = 0;
+    int32_t Order = 0;
+};
+
+// A catalogue tree node carrying its data record; the record goes with the node.
+class TCatalogNode : public QTreeWidgetItem {
+public:
+    static constexpr int Type = QTreeWidgetItem::UserType + 1;
+    // Tree image index (0 root, 1 file type, 2 folder, 3 file) is kept in this role.
+    static constexpr int ImageIndexRole = Qt::UserRole + 1;
+    TCatalogNode() : QTreeWidgetItem(Type) {}
+    TCatalogNodeData Data;
+};
+
+// The data record of a node; null for the root and for nodes the store did not make.
+TCatalogNodeData *NodeData(QTreeWidgetItem *node);
+
+class TImageManager {
+public:
+    TImageManager(QTreeWidget *treeView, TCatalogConnection *connection, TPageListView *listView);
+    ~TImageManager();
+    TImageManager(const TImageManager &) = delete;
+    TImageManager &operator=(const TImageManager &) = delete;
+
+    QTreeWidget *TreeView;
+    TPageListView *ListView;
+    std::unique_ptr<TCatalogQuery> Query;     // reads rows
+    std::unique_ptr<TCatalogQuery> ExecQuery; // statements without records
+    TCatalogConnection *Connection;
+    QString PagePrefix = "P";
+    bool Loading = false;
+    int32_t ShownAppId = 0;
+    int32_t ShownBatchId = 0;
+    int32_t ShownImageId = 0;
+    QString ShownAppName;
+    QString ShownBatchName;
+    QString ShownFileName;
+    QString ImagesPath;    // RootPath + "Images/"
+    QString ThumbnailPath; // RootPath + "Thumbnail/"
+
+    // Tree and list.
+    void LoadTree(const QString &statusList);
+    void ShowNode(QTreeWidgetItem *node, QProgressBar *progressBar);
+    void ArrangeThumbnails();
+    QTreeWidgetItem *FindChildById(QTreeWidgetItem *node, int id) const;
+    QTreeWidgetItem *FindChildByName(QTreeWidgetItem *node, const QString &name) const;
+    int FindPageItem(const QString &fileName, const QString &pageNo, int startIndex) const;
+    QString GetPagePath(int itemIndex) const;
+    void GetSelectedPagePaths(QStringList &list) const;
+    QString GetItemFileName(int itemIndex) const;
+    int GetItemFileIndex(int itemIndex) const;
+    int GetItemImageId(int itemIndex) const;
+    void GetNodePath(QTreeWidgetItem *node, bool absolute, QString &path) const;
+    int NodeKind(QTreeWidgetItem *node) const;
+
+    // Adds a node under Parent with its data record; DeleteNode releases it with the node.
+    QTreeWidgetItem *AddNode(QTreeWidgetItem *parent, const QString &caption, int imageIndex, int32_t id,
+                             int32_t order);
+    void DeleteNode(QTreeWidgetItem *node);
+
+    // Paths and directories.
+    QString ThumbnailPathOf(const QString &pagePath) const;
+    bool ForceRepositoryDir(const QString &path);
+    bool RemoveRepositoryDir(const QString &path);
+    bool IsShownDir(const QString &dir) const;
+    // A name that may become a directory below the repository: not empty, not "." or
+    // "..", and without path separators.
+    static bool IsValidCatalogName(const QString &name);
+    // Whether Path lies strictly inside ImagesPath or ThumbnailPath once "." and ".."
+    // are resolved.
+    bool IsRepositoryPath(const QString &path) const;
+
+    // Page files.
+    bool RenamePageFile(const QString &oldName, const QString &newName);
+    bool RenumberPages(const QString &fileDir, QStringList *exts, QProgressBar *progressBar, bool updateList);
+    bool DeletePageFile(const QString &path);
+    bool CopyPageFile(const QString &src, const QString &dst);
+    void DeletePages(QStringList *paths, bool renumber);
+    void AddPages(QStringList *sources, const QString &appName, bool renumber, int beforePage,
+                  const QString &fileName, const QString &batchName);
+    void MovePages(QStringList *sources, const QString &appName, bool renumber, int beforePage,
+                   const QString &fileName, const QString &batchName);
+    void MovePagesBefore(QListWidgetItem *targetItem, QStringList *sources);
+    void MovePagesToFile(QTreeWidgetItem *node, QStringList *sources, int beforePage);
+    void ReplacePage(int itemIndex, const QString &sourceFile);
+
+private:
+    QStringList selectionOrNull(QStringList *list) const;
+    bool finishRenumberJournal(const QString &dir);
+    void refillShownFile(const QString &dir, const QStringList &exts, QProgressBar *progressBar);
+};

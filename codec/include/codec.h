@@ -1,0 +1,70 @@
+/* The codec layer: reading and writing page image files (TIFF, JPEG, BMP), writing
+ * PDF files and measuring the skew of a page. File names are UTF-8.
+ *
+ * Pages are packed bottom-up DIBs in movable global memory blocks (see globalmem.h).
+ * LoadFile always delivers them normalised: 1-bit pages with a two-entry palette,
+ * entry 0 black and entry 1 white; 8-bit pages with a 256-entry grey ramp; 24-bit
+ * pages without a palette. */
+#ifndef ARKAVO_CODEC_H
+#define ARKAVO_CODEC_H
+
+#include <stdint.h>
+
+#include "globalmem.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#if defined(__GNUC__)
+#define ARKAVO_CODEC_API __attribute__((visibility("default")))
+#else
+#define ARKAVO_CODEC_API
+#endif
+
+typedef struct {
+    int32_t XResolution; /* dots per inch */
+    int32_t YResolution;
+    HGLOBAL Dib; /* 0 = no image */
+} TCodecImage;
+
+/* Resolution given to pages whose file carries none. */
+#define CODEC_DEFAULT_DPI 200
+
+/* TIFF compression codes understood by SaveTIF. */
+#define CODEC_TIFF_DEFAULT 0 /* G4 for 1-bit pages, Deflate for grey and colour */
+#define CODEC_TIFF_NONE 1
+#define CODEC_TIFF_LZW 5
+#define CODEC_TIFF_G4 4
+#define CODEC_TIFF_JPEG 7
+#define CODEC_TIFF_DEFLATE 8
+#define CODEC_TIFF_PACKBITS 32773
+
+/* Reads page `page` (0-based) of a TIFF, JPEG or BMP file, recognised by content.
+ * Returns the file's page count and fills all three fields; the caller frees Dib.
+ * On failure returns 0 and sets Dib to 0. */
+ARKAVO_CODEC_API int LoadFile(const char *fileName, TCodecImage *image, int page);
+
+/* The savers only read the record; 1 = written. Resolution comes from the record
+ * (or the DIB header when the record holds none). A failed save leaves an existing
+ * file as it was. JPEG quality is 80; grey pages become one-channel JPEGs. */
+ARKAVO_CODEC_API int SaveJPG(const TCodecImage *image, const char *fileName);
+ARKAVO_CODEC_API int SaveBMP(const TCodecImage *image, const char *fileName);
+/* append 0 creates or replaces the file, 1 adds a page (creating the file when
+ * missing). A compression that does not suit the page's depth, or an unknown code,
+ * gives the library's choice. Bilevel pages are stored min-is-white. */
+ARKAVO_CODEC_API int SaveTIF(const TCodecImage *image, const char *fileName, int compression, int append);
+
+/* One PDF page per source file (the first page of each), sized from the image's
+ * resolution. JPEG data and single-strip G4 data are embedded as they are stored. */
+ARKAVO_CODEC_API int SavePDF(const char *outFile, const char *const *sources, int count);
+
+/* Skew of the page in degrees; rotating the page by the negated angle straightens
+ * it. 0 for pages without enough text to tell, and for invalid input. */
+ARKAVO_CODEC_API double GetAngle(HGLOBAL dib);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,220 @@
+#pragma once
+// What every Pixolve operation shares: reading a page block safely, views over its
+// rows, owned working images, the grey copy, and the two forms of result block.
+#include "pixolve.h"
+
+#include <arkavo/GlobalBlock.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <type_traits>
+#include <vector>
+
+namespace arkavo::pixolve {
+
+constexpr std::size_t DibHeaderSize = 40;
+
+// Byte offsets of the header fields (all little-endian).
+namespace dib {
+constexpr std::size_t Width = 4;
+constexpr std::size_t Height = 8;
+constexpr std::size_t BitCount = 14;
+constexpr std::size_t Compression = 16;
+constexpr std::size_t SizeImage = 20;
+constexpr std::size_t ClrUsed = 32;
+} // namespace dib
+
+inline std::uint32_t readU32(const std::uint8_t *p)
+{
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
+           std::uint32_t(p[3]) << 24;
+}
+inline std::uint16_t readU16(const std::uint8_t *p)
+{
+    return std::uint16_t(p[0] | p[1] << 8);
+}
+inline void writeU32(std::uint8_t *p, std::uint32_t v)
+{
+    p[0] = std::uint8_t(v);
+    p[1] = std::uint8_t(v >> 8);
+    p[2] = std::uint8_t(v >> 16);
+    p[3] = std::uint8_t(v >> 24);
+}
+
+// Bytes per stored row: whole bytes for the pixels, padded to a multiple of 4.
+inline std::size_t dibStride(int width, int bitCount)
+{
+    return (std::size_t(width) * std::size_t(bitCount) + 31) / 32 * 4;
+}
+
+// Bits of a 1-bit row: the leftmost pixel is the most significant bit of byte 0.
+inline int getBit(const std::uint8_t *row, int x)
+{
+    return (row[x >> 3] >> (7 - (x & 7))) & 1;
+}
+inline void setBit(std::uint8_t *row, int x, int value)
+{
+    const std::uint8_t mask = std::uint8_t(0x80u >> (x & 7));
+    if (value)
+        row[x >> 3] |= mask;
+    else
+        row[x >> 3] &= std::uint8_t(~mask);
+}
+
+// Rows over some pixel memory, in memory order: row 0 is the bottom row as displayed.
+template <typename Byte> struct BasicImageView {
+    Byte *bits = nullptr;
+    int width = 0;
+    int height = 0;
+    int bitCount = 0;
+    std::size_t stride = 0;
+
+    Byte *row(int y) const { return bits + std::size_t(y) * stride; }
+    std::size_t bytes() const { return stride * std::size_t(height); }
+    int bytesPerPixel() const { return bitCount / 8; }
+    bool empty() const { return width <= 0 || height <= 0; }
+
+    operator BasicImageView<const std::uint8_t>() const requires(!std::is_const_v<Byte>)
+    {
+        return {bits, width, height, bitCount, stride};
+    }
+};
+using ImageView = BasicImageView<std::uint8_t>;
+using ConstImageView = BasicImageView<const std::uint8_t>;
+
+// A working image with its own pixels, rows padded to 4 bytes like a page.
+// Allocation failure throws std::bad_alloc; the exports turn that into null.
+class WorkImage {
+public:
+    WorkImage() = default;
+    WorkImage(int width, int height, int bitCount, std::uint8_t fill = 0);
+
+    ImageView view() { return {m_bits.data(), m_width, m_height, m_bitCount, m_stride}; }
+    ConstImageView view() const { return {m_bits.data(), m_width, m_height, m_bitCount, m_stride}; }
+    bool empty() const { return m_bits.empty(); }
+
+private:
+    std::vector<std::uint8_t> m_bits;
+    int m_width = 0;
+    int m_height = 0;
+    int m_bitCount = 0;
+    std::size_t m_stride = 0;
+};
+
+// An input page block, locked for the object's lifetime and checked before any pixel
+// is read: positive width and height, depth 1, 8, 24 or 32, uncompressed, a palette of
+// at most 256 entries (at least one on 1-bit pages, whose polarity lives in entry 0), and
+// header, palette and rows all inside the block. Anything else leaves it invalid.
+class SourcePage {
+public:
+    explicit SourcePage(HGLOBAL block);
+    SourcePage(const SourcePage &) = delete;
+    SourcePage &operator=(const SourcePage &) = delete;
+
+    bool valid() const { return m_valid; }
+    explicit operator bool() const { return m_valid; }
+
+    const std::uint8_t *block() const { return m_lock.data(); }
+    std::size_t blockSize() const { return m_blockSize; }
+    int width() const { return m_width; }
+    int height() const { return m_height; }
+    int bitCount() const { return m_bitCount; }
+    std::uint32_t clrUsed() const { return m_clrUsed; }
+    // Header and palette: where the rows start.
+    std::size_t headerBytes() const { return DibHeaderSize + 4 * std::size_t(m_clrUsed); }
+    std::size_t stride() const { return dibStride(m_width, m_bitCount); }
+    // 1-bit pages: bit 0 is white when palette entry 0 is light (its blue byte above 128).
+    bool lightZero() const { return m_bitCount == 1 && m_lock.data()[DibHeaderSize] > 128; }
+
+private:
+    GlobalLockGuard m_lock;
+    std::size_t m_blockSize = 0;
+    bool m_valid = false;
+    int m_width = 0;
+    int m_height = 0;
+    int m_bitCount = 0;
+    std::uint32_t m_clrUsed = 0;
+};
+
+// The pixels of a valid page, in place (no copy).
+ConstImageView WrapDib(const SourcePage &page);
+
+// A rectangle in library coordinates: x from the left, y from the bottom row.
+struct Region {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+};
+
+// Callers count rows from the top, the library from the bottom; top' = H - bottom and
+// bottom' = H - top. The turn is its own inverse, so it serves both directions.
+RECT flipRows(const RECT &rect, int height);
+
+// 8-bit grey copy of a region (clipped to the image; empty when nothing is left):
+// 1-bit pixels become 0 (black) or 255 (white) by the page's polarity, 8-bit values are
+// copied, colour pixels become their luminance.
+WorkImage GrayCopy(ConstImageView src, bool lightZero, Region region);
+WorkImage GrayCopy(const SourcePage &page, Region region);
+WorkImage GrayCopy(const SourcePage &page);
+
+// Grey level of a blue, green, red pixel: ITU-R BT.601 weights in 8-bit fixed point.
+inline std::uint8_t luminance(const std::uint8_t *bgr)
+{
+    return std::uint8_t((29u * bgr[0] + 150u * bgr[1] + 77u * bgr[2] + 128u) >> 8);
+}
+
+// A new zero-filled result block, locked until release(). Header and the palette come
+// from the input page; the caller fills the pixels through image().
+class ResultBlock {
+public:
+    // Same-size operations: exactly as large as the input block, header and palette copied.
+    static ResultBlock sameSize(const SourcePage &page);
+    // Size-changing operations: header + palette + stride x height bytes, with width,
+    // height and image size set to the new values; depth and palette as the input's.
+    static ResultBlock resized(const SourcePage &page, int width, int height);
+    // Like resized(), with another depth and palette length. Palette entries the input
+    // has are copied as far as they go, the others are left zero for the caller.
+    static ResultBlock withFormat(const SourcePage &page, int width, int height, int bitCount,
+                                  std::uint32_t clrUsed);
+
+    ResultBlock() = default;
+    ResultBlock(ResultBlock &&other) noexcept;
+    ResultBlock &operator=(ResultBlock &&other) noexcept;
+    ~ResultBlock();
+
+    explicit operator bool() const { return m_data != nullptr; }
+    // Whole block from the header on, for operations that rewrite the palette.
+    std::uint8_t *block() { return m_data; }
+    ImageView image() { return {m_data + m_pixelOffset, m_width, m_height, m_bitCount, m_stride}; }
+    // Unlocks the block and hands it over; the caller frees it with GlobalFree.
+    HGLOBAL release();
+
+private:
+    void unlock();
+
+    GlobalBlock m_block;
+    std::uint8_t *m_data = nullptr;
+    std::size_t m_pixelOffset = 0;
+    int m_width = 0;
+    int m_height = 0;
+    int m_bitCount = 0;
+    std::size_t m_stride = 0;
+};
+
+// Calls fn(firstRow, endRow) over bands covering [0, rows). Large jobs are split over the
+// machine's cores; fn must then only write rows of its own band, and must not throw.
+void forRowBands(int rows, std::size_t bytesPerRow, const std::function<void(int, int)> &fn);
+
+// Runs an export's body, turning any exception (allocation failure) into a null result.
+template <typename F> HGLOBAL guarded(F &&body) noexcept
+{
+    try {
+        return body();
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+} // namespace arkavo::pixolve
