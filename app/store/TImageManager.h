@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTreeWidgetItem>
+#include "FieldStore.h"
 #include <cstdint>
 #include <memory>
 
@@ -107,4 +108,29 @@ private:
     QStringList selectionOrNull(QStringList *list) const;
     bool finishRenumberJournal(const QString &dir);
     void refillShownFile(const QString &dir, const QStringList &exts, QProgressBar *progressBar);
+
+    // ---- Catalogue operations and index fields (CatalogOps.cpp) ----
+public:
+    // Catalogue operations: file types, folders and files in database, disk and tree together.
+    void MakeUniqueName(const QString &base, const QString &table, QString &name, const QString &keyField,
+                        int keyValue, const QString &nameField);
+    QTreeWidgetItem *NewFileType(bool addNode);
+    QTreeWidgetItem *NewFolder(QTreeWidgetItem *node, const QString &name, bool addNode);
+    QTreeWidgetItem *NewFile(QTreeWidgetItem *node, const QString &name, bool addNode);
+    void DeleteFileType(int appId, QTreeWidgetItem *node, bool updateView);
+    void DeleteFolder(int appId, int batchId, bool updateView, QTreeWidgetItem *node);
+    void DeleteFile(int appId, int batchId, bool updateView, QTreeWidgetItem *node, int imageId);
+    // On refusal NewName is set back to the node's old caption; on success the node carries it.
+    void RenameNode(QTreeWidgetItem *node, QString &newName);
+    void MoveFileTypeNode(QTreeWidgetItem *node, QTreeWidgetItem *target);
+    bool MoveFolderNode(QTreeWidgetItem *node, QTreeWidgetItem *target);
+    bool MoveFileNode(QTreeWidgetItem *node, QTreeWidgetItem *target);
+
+    // Index fields of a file type (FieldStore.h).
+    void LoadFieldDefs(int appId, FieldDefList &list, bool withRemark);
+    void FreeFieldDefs(FieldDefList &list);
+    void ApplyFieldDefs(int appId, const FieldDefList &list);
+    void ReadFieldValues(const FieldDefList &defs, QStringList &values, int imageId, int batchId, int appId);
+    bool WriteFieldValues(const FieldDefList &defs, const QStringList &values, int imageId, int batchId,
+                          int appId);
 };

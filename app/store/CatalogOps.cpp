@@ -1,0 +1,685 @@
+// Creating, deleting, renaming, reordering and moving file types, folders and files: the
+// database rows, the directories below the repository and the tree nodes change together.
+#include "TImageManager.h"
+
+#include "CatalogDatabase.h"
+#include "FieldStore.h"
+#include "Globals.h"
+#include "Messages.h"
+#include "PageListView.h"
+#include "StoreFiles.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QTreeWidget>
+
+namespace {
+
+constexpr int kMaxNameLength = 50; // the name columns are CHAR(50)
+
+QString Num(qint64 n)
+{
+    return QString::number(n);
+}
+
+int IdOf(QTreeWidgetItem *node)
+{
+    const TCatalogNodeData *d = NodeData(node);
+    return d ? d->Id : 0;
+}
+
+int OrderOf(QTreeWidgetItem *node)
+{
+    const TCatalogNodeData *d = NodeData(node);
+    return d ? d->Order : 0;
+}
+
+// The node's directory relative to the repository roots: captions from the file type down.
+QString RelativeDir(QTreeWidgetItem *node)
+{
+    QStringList parts;
+    for (QTreeWidgetItem *n = node; n && n->parent(); n = n->parent())
+        parts.prepend(n->text(0));
+    return parts.join(u'/');
+}
+
+QString ImgTable(int appId, int batchId)
+{
+    return QStringLiteral("IMG") + Num(appId) + u'_' + Num(batchId);
+}
+
+// Why a name cannot be a catalogue name (it is also a directory name), or empty when it can.
+QString NameProblem(const QString &name)
+{
+    static const QString forbidden = QStringLiteral("/\\:*?<>|");
+    for (const QChar c : name) {
+        if (forbidden.contains(c))
+            return QStringLiteral("名称不能包括以下字符:/\\:*?<>|");
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            return QStringLiteral("名称不能包括控制字符！");
+    }
+    if (name == u"." || name == u"..")
+        return QStringLiteral("名称不能是“.”或“..”！");
+    if (name.size() > kMaxNameLength)
+        return QStringLiteral("名称不能超过%1个字符！").arg(kMaxNameLength);
+    return {};
+}
+
+bool IsUsableName(const QString &name)
+{
+    return !name.isEmpty() && NameProblem(name).isEmpty() && TImageManager::IsValidCatalogName(name);
+}
+
+QWidget *OwnerOf(QTreeWidget *tree)
+{
+    return tree ? tree->window() : nullptr;
+}
+
+// A message box with the program's title and no icon.
+void ShowPlainMessage(const QString &text)
+{
+    Messages::Show(text, QGuiApplication::applicationDisplayName(), MsgIcon::None);
+}
+
+QString WithName(const QString &format, const QString &name)
+{
+    QString text = format;
+    return text.replace(QStringLiteral("%s"), name);
+}
+
+// Moves Node to just before Target (same or another parent), keeping it current and expanded.
+void PlaceBefore(QTreeWidgetItem *node, QTreeWidgetItem *target)
+{
+    QTreeWidget *tree = node->treeWidget();
+    const bool wasCurrent = tree && tree->currentItem() == node;
+    const bool wasExpanded = node->isExpanded();
+    QTreeWidgetItem *oldParent = node->parent();
+    oldParent->takeChild(oldParent->indexOfChild(node));
+    QTreeWidgetItem *parent = target->parent();
+    parent->insertChild(parent->indexOfChild(target), node);
+    node->setExpanded(wasExpanded);
+    if (wasCurrent)
+        tree->setCurrentItem(node);
+}
+
+// The shown context, saved around a move.
+struct ShownContext {
+    int32_t appId, batchId, imageId;
+    QString appName, batchName, fileName;
+};
+
+ShownContext SaveShown(const TImageManager &m)
+{
+    return {m.ShownAppId, m.ShownBatchId, m.ShownImageId, m.ShownAppName, m.ShownBatchName, m.ShownFileName};
+}
+
+void RestoreShown(TImageManager &m, const ShownContext &c)
+{
+    m.ShownAppId = c.appId;
+    m.ShownBatchId = c.batchId;
+    m.ShownImageId = c.imageId;
+    m.ShownAppName = c.appName;
+    m.ShownBatchName = c.batchName;
+    m.ShownFileName = c.fileName;
+}
+
+void ClearShown(TImageManager &m)
+{
+    RestoreShown(m, {0, 0, 0, {}, {}, {}});
+}
+
+// Runs the two statements that put an item at order o and shift the rest, as one change.
+bool ExecuteReorder(const QString &shift, const QString &place)
+{
+    if (!CatalogConnection->BeginTrans())
+        return false;
+    if (CatalogQuery->ExecSQL(shift) && CatalogQuery->ExecSQL(place) && CatalogConnection->CommitTrans())
+        return true;
+    CatalogConnection->RollbackTrans();
+    return false;
+}
+
+// Puts Node in front of its sibling Target: database order first, then the tree.
+bool ReorderBefore(QTreeWidgetItem *node, QTreeWidgetItem *target, const QString &table,
+                   const QString &orderCol, const QString &idCol)
+{
+    if (node == target)
+        return true;
+    TCatalogNodeData *nd = NodeData(node);
+    if (!nd || !NodeData(target))
+        return false;
+    const int o = OrderOf(target);
+    if (!ExecuteReorder(QStringLiteral("Update ") + table + QStringLiteral(" Set ") + orderCol + u'=' +
+                            orderCol + QStringLiteral("+1 Where ") + orderCol + QStringLiteral(">=") + Num(o),
+                        QStringLiteral("Update ") + table + QStringLiteral(" Set ") + orderCol + u'=' +
+                            Num(o) + QStringLiteral(" Where ") + idCol + u'=' + Num(nd->Id)))
+        return false;
+    nd->Order = o;
+    PlaceBefore(node, target);
+    QTreeWidgetItem *parent = target->parent();
+    for (int i = parent->indexOfChild(target); i < parent->childCount(); ++i)
+        if (TCatalogNodeData *d = NodeData(parent->child(i)))
+            ++d->Order;
+    return true;
+}
+
+} // namespace
+
+void TImageManager::MakeUniqueName(const QString &base, const QString &table, QString &name,
+                                   const QString &keyField, int keyValue, const QString &nameField)
+{
+    for (int n = 1;; ++n) {
+        const QString candidate = base + u'(' + Num(n) + u')';
+        QString sql = QStringLiteral("Select ") + nameField + QStringLiteral(" From ") + table +
+                      QStringLiteral(" Where ") + nameField + u'=' + QuotedSqlText(candidate);
+        if (!keyField.isEmpty())
+            sql += QStringLiteral("\n And ") + keyField + u'=' + Num(keyValue);
+        if (!Query->Open(sql))
+            return;
+        const bool taken = !Query->Eof();
+        Query->Close();
+        if (!taken) {
+            name = candidate;
+            return;
+        }
+    }
+}
+
+QTreeWidgetItem *TImageManager::NewFileType(bool addNode)
+{
+    QString name;
+    MakeUniqueName(QStringLiteral("新建文件类型"), QStringLiteral("APP"), name, QString(), 0,
+                   QStringLiteral("APPNAME"));
+    if (name.isEmpty())
+        return nullptr;
+    if (!Query->Open(QStringLiteral("Select MAX(APPID) as A1, MAX(APPORDER) as A2 From APP")))
+        return nullptr;
+    const int id = Query->FieldByName(QStringLiteral("A1")).toInt() + 1;
+    const int order = Query->FieldByName(QStringLiteral("A2")).toInt() + 1;
+    if (!Query->Open(QStringLiteral("Select * from APP Where 1=0")) ||
+        !Query->AppendRecord({{QStringLiteral("APPID"), id},
+                              {QStringLiteral("APPNAME"), name},
+                              {QStringLiteral("APPORDER"), order},
+                              {QStringLiteral("FIELDTYPE"), 0}}))
+        return nullptr;
+    Query->Close();
+
+    QTreeWidgetItem *node = nullptr;
+    if (addNode && TreeView && TreeView->topLevelItemCount() > 0)
+        node = AddNode(TreeView->topLevelItem(0), name, 1, id, order);
+
+    // Definitions left behind by a deleted file type with this id would describe columns the
+    // new value table does not have.
+    ExecQuery->ExecSQL(QStringLiteral("Delete From FIELDDEFINE Where APPID=") + Num(id));
+    if (!ExecQuery->ExecSQL(QStringLiteral("CREATE TABLE INFO") + Num(id) +
+                            QStringLiteral("(BATCHID INTEGER, IMAGEID INTEGER, BZ MEMO NULL)")))
+        return nullptr;
+    ForceRepositoryDir(ImagesPath + name);
+    return node;
+}
+
+QTreeWidgetItem *TImageManager::NewFolder(QTreeWidgetItem *node, const QString &name, bool addNode)
+{
+    QTreeWidgetItem *typeNode = node;
+    switch (NodeKind(node)) {
+    case 1:
+        break;
+    case 2:
+        typeNode = node->parent();
+        break;
+    case 3:
+        typeNode = node->parent()->parent();
+        break;
+    default:
+        return nullptr;
+    }
+    const int typeId = IdOf(typeNode);
+
+    QString folderName = name;
+    if (!folderName.isEmpty()) {
+        if (!IsUsableName(folderName))
+            return nullptr;
+        if (!Query->Open(QStringLiteral("Select BATCHNAME From BATCH Where APPID=") + Num(typeId) +
+                         QStringLiteral(" And BATCHNAME=") + QuotedSqlText(folderName)) ||
+            !Query->Eof())
+            return nullptr;
+    } else {
+        MakeUniqueName(QStringLiteral("新建文件夹"), QStringLiteral("BATCH"), folderName,
+                       QStringLiteral("APPID"), typeId, QStringLiteral("BATCHNAME"));
+        if (folderName.isEmpty())
+            return nullptr;
+    }
+
+    if (!Query->Open(QStringLiteral("Select MAX(BATCHID) as A1, MAX(BATCHORDER) as A2 From BATCH")))
+        return nullptr;
+    const int id = Query->FieldByName(QStringLiteral("A1")).toInt() + 1;
+    const int order = Query->FieldByName(QStringLiteral("A2")).toInt() + 1;
+
+    if (!Connection->BeginTrans())
+        return nullptr;
+    const bool stored =
+        Query->Open(QStringLiteral("Select * from BATCH Where 1=0")) &&
+        Query->AppendRecord({{QStringLiteral("APPID"), typeId},
+                             {QStringLiteral("BATCHID"), id},
+                             {QStringLiteral("BATCHNAME"), folderName},
+                             {QStringLiteral("BATCHORDER"), order},
+                             {QStringLiteral("STATUS"), 1}}) &&
+        ExecQuery->ExecSQL(
+            QStringLiteral("Create Table ") + ImgTable(typeId, id) +
+            QStringLiteral(" (IMAGEID INTEGER PRIMARY KEY, IMAGENAME CHAR(50), IMAGEORDER INTEGER)"));
+    Query->Close();
+    if (!stored || !Connection->CommitTrans()) {
+        Connection->RollbackTrans();
+        return nullptr;
+    }
+
+    QTreeWidgetItem *result = typeNode;
+    if (addNode)
+        result = AddNode(typeNode, folderName, 2, id, order);
+    ForceRepositoryDir(ImagesPath + typeNode->text(0) + u'/' + folderName);
+    return result;
+}
+
+QTreeWidgetItem *TImageManager::NewFile(QTreeWidgetItem *node, const QString &name, bool addNode)
+{
+    QTreeWidgetItem *folderNode = NodeKind(node) == 3 ? node->parent() : node;
+    if (NodeKind(folderNode) != 2)
+        return nullptr;
+    QTreeWidgetItem *typeNode = folderNode->parent();
+    const QString table = ImgTable(IdOf(typeNode), IdOf(folderNode));
+
+    QString fileName = name;
+    if (!fileName.isEmpty()) {
+        if (!IsUsableName(fileName))
+            return nullptr;
+        if (!Query->Open(QStringLiteral("Select IMAGENAME From ") + table +
+                         QStringLiteral(" Where IMAGENAME=") + QuotedSqlText(fileName)) ||
+            !Query->Eof())
+            return nullptr;
+    } else {
+        MakeUniqueName(QStringLiteral("新建文件"), table, fileName, QString(), 0,
+                       QStringLiteral("IMAGENAME"));
+        if (fileName.isEmpty())
+            return nullptr;
+    }
+
+    if (!Query->Open(QStringLiteral("Select MAX(IMAGEID) as A1, MAX(IMAGEORDER) as A2 From ") + table))
+        return nullptr;
+    const int id = Query->FieldByName(QStringLiteral("A1")).toInt() + 1;
+    const int order = Query->FieldByName(QStringLiteral("A2")).toInt() + 1;
+    const bool stored =
+        Query->Open(QStringLiteral("Select * from ") + table + QStringLiteral(" Where 1=0")) &&
+        Query->AppendRecord({{QStringLiteral("IMAGEID"), id},
+                             {QStringLiteral("IMAGENAME"), fileName},
+                             {QStringLiteral("IMAGEORDER"), order}});
+    Query->Close();
+    if (!stored)
+        return nullptr;
+
+    QTreeWidgetItem *result = folderNode;
+    if (addNode)
+        result = AddNode(folderNode, fileName, 3, id, order);
+    ForceRepositoryDir(ImagesPath + typeNode->text(0) + u'/' + folderNode->text(0) + u'/' + fileName);
+    return result;
+}
+
+void TImageManager::DeleteFileType(int appId, QTreeWidgetItem *node, bool updateView)
+{
+    if (!ExecQuery->ExecSQL(QStringLiteral("Delete From APP Where APPID=") + Num(appId)))
+        return;
+    if (Query->Open(QStringLiteral("Select BATCHID from BATCH where APPID=") + Num(appId))) {
+        QList<int> batches;
+        for (; !Query->Eof(); Query->Next())
+            batches << Query->FieldByName(QStringLiteral("BATCHID")).toInt();
+        Query->Close();
+        for (int batchId : batches)
+            ExecQuery->ExecSQL(QStringLiteral("Drop Table ") + ImgTable(appId, batchId));
+    }
+    ExecQuery->ExecSQL(QStringLiteral("Delete from BATCH Where APPID=") + Num(appId));
+    ExecQuery->ExecSQL(QStringLiteral("DROP TABLE INFO") + Num(appId));
+    // The definitions go with the file type: a later one given the same id starts without fields.
+    ExecQuery->ExecSQL(QStringLiteral("Delete From FIELDDEFINE Where APPID=") + Num(appId));
+
+    if (!node && TreeView && TreeView->topLevelItemCount() > 0)
+        node = FindChildById(TreeView->topLevelItem(0), appId);
+    if (!node)
+        return;
+    // Never let an odd caption turn the path into the repository root or a parent of it.
+    if (IsUsableName(node->text(0)))
+        RemoveRepositoryDir(ImagesPath + node->text(0));
+    if (updateView) {
+        DeleteNode(node);
+        if (ShownAppId == appId) {
+            ListView->ClearAll();
+            ClearShown(*this);
+        }
+    }
+}
+
+void TImageManager::DeleteFolder(int appId, int batchId, bool updateView, QTreeWidgetItem *node)
+{
+    if (!ExecQuery->ExecSQL(QStringLiteral("Delete From BATCH Where BATCHID=") + Num(batchId)))
+        return;
+    ExecQuery->ExecSQL(QStringLiteral("Drop Table ") + ImgTable(appId, batchId));
+    ExecQuery->ExecSQL(QStringLiteral("Delete From INFO") + Num(appId) + QStringLiteral(" Where BATCHID=") +
+                       Num(batchId));
+
+    if (!node && TreeView && TreeView->topLevelItemCount() > 0)
+        node = FindChildById(FindChildById(TreeView->topLevelItem(0), appId), batchId);
+    if (!node || !node->parent())
+        return;
+    const QString typeName = node->parent()->text(0);
+    const QString folderName = node->text(0);
+    if (IsUsableName(typeName) && IsUsableName(folderName))
+        RemoveRepositoryDir(ImagesPath + typeName + u'/' + folderName + u'/');
+    if (updateView) {
+        if (ShownAppName == typeName && ShownBatchName == folderName) {
+            ListView->ClearAll();
+            ClearShown(*this);
+        }
+        DeleteNode(node);
+    }
+}
+
+void TImageManager::DeleteFile(int appId, int batchId, bool updateView, QTreeWidgetItem *node, int imageId)
+{
+    if (!ExecQuery->ExecSQL(QStringLiteral("Delete From ") + ImgTable(appId, batchId) +
+                            QStringLiteral(" Where IMAGEID=") + Num(imageId)))
+        return;
+    ExecQuery->ExecSQL(QStringLiteral("Delete From INFO") + Num(appId) + QStringLiteral(" Where BATCHID=") +
+                       Num(batchId) + QStringLiteral(" And IMAGEID=") + Num(imageId));
+
+    if (!node && TreeView && TreeView->topLevelItemCount() > 0)
+        node =
+            FindChildById(FindChildById(FindChildById(TreeView->topLevelItem(0), appId), batchId), imageId);
+    if (NodeKind(node) != 3)
+        return;
+    const QString typeName = node->parent()->parent()->text(0);
+    const QString folderName = node->parent()->text(0);
+    const QString fileName = node->text(0);
+    if (IsUsableName(typeName) && IsUsableName(folderName) && IsUsableName(fileName))
+        RemoveRepositoryDir(ImagesPath + typeName + u'/' + folderName + u'/' + fileName + u'/');
+    if (updateView) {
+        if (ShownAppName == typeName && ShownBatchName == folderName) {
+            if (ShownFileName != fileName) {
+                for (int i = ListView->count() - 1; i >= 0; --i)
+                    if (ListView->SubItem(i, 0) == fileName)
+                        delete ListView->takeItem(i);
+                ArrangeThumbnails();
+            } else {
+                ListView->ClearAll();
+                ClearShown(*this);
+            }
+        }
+        DeleteNode(node);
+    }
+}
+
+void TImageManager::RenameNode(QTreeWidgetItem *node, QString &newName)
+{
+    const int kind = NodeKind(node);
+    if (kind < 1 || kind > 3 || !NodeData(node))
+        return;
+    const QString oldName = node->text(0);
+    const int id = IdOf(node);
+    QWidget *owner = OwnerOf(TreeView);
+    const auto keepOld = [&] {
+        newName = oldName;
+        if (node->text(0) != oldName)
+            node->setText(0, oldName);
+    };
+
+    newName = newName.trimmed();
+    if (newName.isEmpty())
+        return keepOld();
+    if (const QString problem = NameProblem(newName); !problem.isEmpty()) {
+        Messages::Info(problem, owner);
+        return keepOld();
+    }
+
+    QString check, taken, update;
+    const QString quoted = QuotedSqlText(newName);
+    if (kind == 1) {
+        check = QStringLiteral("Select APPID From APP Where APPNAME=") + quoted;
+        taken = QStringLiteral("无法重命名 %s,指定的类型名与现有类型重名！");
+        update =
+            QStringLiteral("UPDATE APP SET APPNAME=") + quoted + QStringLiteral(" WHERE APPID=") + Num(id);
+    } else if (kind == 2) {
+        check = QStringLiteral("Select BATCHID From BATCH Where BATCHNAME=") + quoted;
+        taken = QStringLiteral("无法重命名 %s,指定的文件夹名与现有文件夹重名！");
+        update = QStringLiteral("UPDATE BATCH SET BATCHNAME=") + quoted + QStringLiteral(" WHERE BATCHID=") +
+                 Num(id);
+    } else {
+        const QString table = ImgTable(IdOf(node->parent()->parent()), IdOf(node->parent()));
+        check = QStringLiteral("Select IMAGEID From ") + table + QStringLiteral(" Where IMAGENAME=") + quoted;
+        taken = QStringLiteral("无法重命名 %s,指定的文件名与现有文件重名！");
+        update = QStringLiteral("UPDATE ") + table + QStringLiteral(" SET IMAGENAME=") + quoted +
+                 QStringLiteral(" WHERE IMAGEID=") + Num(id);
+    }
+    if (!CatalogQuery->Open(check))
+        return keepOld();
+    const bool exists = !CatalogQuery->Eof();
+    CatalogQuery->Close();
+    if (exists) {
+        Messages::Info(WithName(taken, oldName), owner);
+        return keepOld();
+    }
+
+    const QString oldRel = RelativeDir(node);
+    const QString newRel = oldRel.left(oldRel.size() - oldName.size()) + newName;
+    if (!StoreFiles().Rename(ImagesPath + oldRel, ImagesPath + newRel)) {
+        Messages::Info(QStringLiteral("重命名文件目录失败！"), owner);
+        return keepOld();
+    }
+    if (!CatalogQuery->ExecSQL(update)) {
+        StoreFiles().Rename(ImagesPath + newRel, ImagesPath + oldRel);
+        return keepOld();
+    }
+
+    if (kind == 1 && ShownAppId == id && ShownAppName == oldName) {
+        ShownAppName = newName;
+    } else if (kind == 2 && ShownBatchId == id && ShownBatchName == oldName) {
+        ShownBatchName = newName;
+    } else if (kind == 3 && ShownAppName == node->parent()->parent()->text(0) &&
+               ShownBatchName == node->parent()->text(0)) {
+        // The list shows this file or its whole folder: its items carry the file name.
+        for (int i = 0; i < ListView->count(); ++i) {
+            if (ListView->SubItem(i, 0) != oldName)
+                continue;
+            QListWidgetItem *item = ListView->item(i);
+            TPageListView::SetSubItem(item, 0, newName);
+            item->setText(newName + u'-' + TPageListView::SubItem(item, 1));
+        }
+        if (ShownFileName == oldName)
+            ShownFileName = newName;
+    }
+    node->setText(0, newName);
+    if (QFileInfo(ThumbnailPath + oldRel).isDir())
+        StoreFiles().Rename(ThumbnailPath + oldRel, ThumbnailPath + newRel);
+}
+
+namespace {
+
+// Gives a freshly created item the page and thumbnail directories of the item it replaces.
+// False, with the old directories untouched, when the page directory cannot be moved.
+bool MoveItemDirectories(TImageManager &m, const QString &oldRel, const QString &newRel)
+{
+    m.RemoveRepositoryDir(m.ImagesPath + newRel);
+    const QString oldPages = m.ImagesPath + oldRel;
+    const QString newPages = m.ImagesPath + newRel;
+    if (QFileInfo(oldPages).isDir()) {
+        QDir().mkpath(QFileInfo(newPages).absolutePath());
+        if (!StoreFiles().Rename(oldPages, newPages))
+            return false;
+    } else {
+        m.ForceRepositoryDir(newPages);
+    }
+    const QString oldThumbs = m.ThumbnailPath + oldRel;
+    const QString newThumbs = m.ThumbnailPath + newRel;
+    if (QFileInfo(oldThumbs).isDir()) {
+        QDir().mkpath(QFileInfo(newThumbs).absolutePath());
+        StoreFiles().Rename(oldThumbs, newThumbs); // thumbnails are remade when missing
+    }
+    return true;
+}
+
+} // namespace
+
+void TImageManager::MoveFileTypeNode(QTreeWidgetItem *node, QTreeWidgetItem *target)
+{
+    if (NodeKind(node) != 1 || NodeKind(target) != 1)
+        return;
+    ReorderBefore(node, target, QStringLiteral("APP"), QStringLiteral("APPORDER"), QStringLiteral("APPID"));
+}
+
+bool TImageManager::MoveFolderNode(QTreeWidgetItem *node, QTreeWidgetItem *target)
+{
+    if (NodeKind(node) != 2)
+        return true;
+    QTreeWidgetItem *typeNode = node->parent();
+    const int targetKind = NodeKind(target);
+    if (targetKind == 2 && target->parent() == typeNode)
+        return ReorderBefore(node, target, QStringLiteral("BATCH"), QStringLiteral("BATCHORDER"),
+                             QStringLiteral("BATCHID"));
+    if (targetKind == 2)
+        return MoveFolderNode(node, target->parent()) && MoveFolderNode(node, target);
+    if (targetKind != 1 || target == typeNode)
+        return true;
+
+    const QString name = node->text(0);
+    const int oldAppId = IdOf(typeNode);
+    const int oldBatchId = IdOf(node);
+    QTreeWidgetItem *created = NewFolder(target, name, true);
+    if (!created) {
+        ShowPlainMessage(
+            WithName(QStringLiteral("无法移动文件夹”%s“,文件类型下已含有相同名称的文件夹!"), name));
+        return false;
+    }
+    const int newAppId = IdOf(target);
+    const int newBatchId = IdOf(created);
+
+    const QString oldRel = RelativeDir(node);
+    const QString newRel = RelativeDir(created);
+    const bool moved =
+        CatalogQuery->ExecSQL(QStringLiteral("insert into ") + ImgTable(newAppId, newBatchId) +
+                              QStringLiteral(" Select * from ") + ImgTable(oldAppId, oldBatchId)) &&
+        MoveItemDirectories(*this, oldRel, newRel);
+    if (!moved) {
+        // Nothing has left the old folder: take the half-made copy away again.
+        DeleteFolder(newAppId, newBatchId, true, created);
+        Messages::Info(WithName(QStringLiteral("无法移动文件夹”%s“,文件夹保持不变。"), name),
+                       OwnerOf(TreeView));
+        return false;
+    }
+
+    const ShownContext shown = SaveShown(*this);
+    ShownAppName.clear();
+    DeleteFolder(oldAppId, oldBatchId, false, node);
+    *NodeData(node) = *NodeData(created);
+    PlaceBefore(node, created);
+    DeleteNode(created);
+    RestoreShown(*this, shown);
+    if (shown.appId == oldAppId && shown.batchId == oldBatchId && shown.batchName == name) {
+        // The list shows the moved folder (or one of its files); its items stay valid.
+        ShownAppId = newAppId;
+        ShownAppName = target->text(0);
+        ShownBatchId = newBatchId;
+    }
+    return true;
+}
+
+bool TImageManager::MoveFileNode(QTreeWidgetItem *node, QTreeWidgetItem *target)
+{
+    if (NodeKind(node) != 3)
+        return true;
+    QTreeWidgetItem *folderNode = node->parent();
+    QTreeWidgetItem *typeNode = folderNode->parent();
+    const int targetKind = NodeKind(target);
+    if (targetKind == 3 && target->parent() == folderNode)
+        return ReorderBefore(node, target, ImgTable(IdOf(typeNode), IdOf(folderNode)),
+                             QStringLiteral("IMAGEORDER"), QStringLiteral("IMAGEID"));
+    if (targetKind == 3)
+        return MoveFileNode(node, target->parent()) && MoveFileNode(node, target);
+    if (targetKind != 2 || target == folderNode)
+        return true;
+
+    const QString name = node->text(0);
+    const int oldAppId = IdOf(typeNode);
+    const int oldBatchId = IdOf(folderNode);
+    const int oldImageId = IdOf(node);
+    QTreeWidgetItem *created = NewFile(target, name, true);
+    if (!created) {
+        ShowPlainMessage(WithName(QStringLiteral("无法移动文件”%s“,文件夹下已含有相同名称的文件!"), name));
+        return false;
+    }
+    const int newAppId = IdOf(target->parent());
+    const int newBatchId = IdOf(target);
+    const int newImageId = IdOf(created);
+
+    if (!MoveItemDirectories(*this, RelativeDir(node), RelativeDir(created))) {
+        DeleteFile(newAppId, newBatchId, true, created, newImageId);
+        Messages::Info(WithName(QStringLiteral("无法移动文件”%s“,文件保持不变。"), name), OwnerOf(TreeView));
+        return false;
+    }
+    if (newAppId == oldAppId)
+        CatalogCommand->ExecSQL(QStringLiteral("Update INFO") + Num(oldAppId) +
+                                QStringLiteral(" Set BATCHID=") + Num(newBatchId) +
+                                QStringLiteral(",IMAGEID=") + Num(newImageId) +
+                                QStringLiteral(" Where BATCHID=") + Num(oldBatchId) +
+                                QStringLiteral(" And IMAGEID=") + Num(oldImageId));
+
+    const ShownContext shown = SaveShown(*this);
+    ShownAppName.clear();
+    DeleteFile(oldAppId, oldBatchId, false, node, oldImageId);
+    *NodeData(node) = *NodeData(created);
+    PlaceBefore(node, created);
+    DeleteNode(created);
+    RestoreShown(*this, shown);
+    const bool oldFolderShown = shown.appId == oldAppId && shown.batchId == oldBatchId;
+    if (oldFolderShown && shown.imageId == oldImageId && shown.fileName == name) {
+        // The list shows the moved file: it stays valid under the new identifiers.
+        ShownAppId = newAppId;
+        ShownAppName = target->parent()->text(0);
+        ShownBatchId = newBatchId;
+        ShownBatchName = target->text(0);
+        ShownImageId = newImageId;
+        const QString order = Num(OrderOf(node));
+        for (int i = 0; i < ListView->count(); ++i)
+            TPageListView::SetSubItem(ListView->item(i), 2, order);
+    } else if (oldFolderShown && shown.imageId == 0) {
+        // The list shows the old folder as a whole: the moved file's pages leave it.
+        for (int i = ListView->count() - 1; i >= 0; --i)
+            if (ListView->SubItem(i, 0) == name)
+                delete ListView->takeItem(i);
+        ArrangeThumbnails();
+    }
+    return true;
+}
+
+void TImageManager::LoadFieldDefs(int appId, FieldDefList &list, bool withRemark)
+{
+    FieldStore::LoadFieldDefs(Connection, appId, list, withRemark, TreeView);
+}
+
+void TImageManager::FreeFieldDefs(FieldDefList &list)
+{
+    FieldStore::FreeFieldDefs(list);
+}
+
+void TImageManager::ApplyFieldDefs(int appId, const FieldDefList &list)
+{
+    FieldStore::ApplyFieldDefs(Connection, appId, list);
+}
+
+void TImageManager::ReadFieldValues(const FieldDefList &defs, QStringList &values, int imageId, int batchId,
+                                    int appId)
+{
+    FieldStore::ReadFieldValues(Connection, defs, values, imageId, batchId, appId);
+}
+
+bool TImageManager::WriteFieldValues(const FieldDefList &defs, const QStringList &values, int imageId,
+                                     int batchId, int appId)
+{
+    return FieldStore::WriteFieldValues(Connection, defs, values, imageId, batchId, appId);
+}
