@@ -1,8 +1,17 @@
 #include "TForm1.h"
 
+#include "BrowseText.h"
+#include "CatalogDatabase.h"
 #include "Clipboard.h"
 #include "CommandTable.h"
+#include "FileHelpers.h"
 #include "Globals.h"
+#include "IniFile.h"
+#include "Messages.h"
+#include "PageImport.h"
+#include "PageListView.h"
+#include "TFormFieldDefine.h"
+#include "TImageManager.h"
 
 #include <QAction>
 #include <QApplication>
@@ -13,7 +22,13 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QStorageInfo>
+#include <QStyle>
+#include <QStyledItemDelegate>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -34,6 +49,56 @@ bool mimeHasFiles(const QMimeData *mime)
     return mime && (mime->hasUrls() || mime->hasFormat(QStringLiteral("x-special/gnome-copied-files")));
 }
 
+// The catalogue tree: items are reached from model indexes, and the root is never edited.
+class TCatalogTreeView : public QTreeWidget {
+public:
+    using QTreeWidget::itemFromIndex;
+    using QTreeWidget::QTreeWidget;
+
+protected:
+    bool edit(const QModelIndex &index, EditTrigger trigger, QEvent *event) override
+    {
+        if (!index.parent().isValid())
+            return false;
+        return QTreeWidget::edit(index, trigger, event);
+    }
+};
+
+// Draws each tree node with the picture of its level and hands finished edits to the rename.
+class TCatalogTreeDelegate : public QStyledItemDelegate {
+public:
+    explicit TCatalogTreeDelegate(TForm1 *form) : QStyledItemDelegate(form), m_form(form) {}
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        int level = 0;
+        for (QModelIndex p = index.parent(); p.isValid(); p = p.parent())
+            ++level;
+        const QList<QPixmap> &pictures = m_form->ImageList4->Images;
+        if (level < pictures.size()) {
+            option->icon = QIcon(pictures[level]);
+            option->features |= QStyleOptionViewItem::HasDecoration;
+            option->decorationSize = QSize(16, 16);
+        }
+    }
+
+    void setModelData(QWidget *editor, QAbstractItemModel *, const QModelIndex &index) const override
+    {
+        auto *edit = qobject_cast<QLineEdit *>(editor);
+        QTreeWidgetItem *node = static_cast<TCatalogTreeView *>(m_form->TreeView1)->itemFromIndex(index);
+        if (!edit || !node)
+            return;
+        QString name = edit->text();
+        m_form->TreeView1Edited(node, name);
+        node->setText(0, name);
+    }
+
+private:
+    TForm1 *m_form;
+};
+
 } // namespace
 
 TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
@@ -49,6 +114,8 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
     buildCommands();
     buildLayout();
     buildToolBars();
+    CreateCatalogObjects();
+    ImageManager = new TImageManager(TreeView1, CatalogConnection, ListView1);
     connectHandlers();
 
     Timer1 = new QTimer(this);
@@ -81,7 +148,24 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
 TForm1::~TForm1()
 {
     m_idle->stop();
+    disconnect(TreeView1, nullptr, this, nullptr);
+    disconnect(ListView1, nullptr, this, nullptr);
+    if (ListView1->selectionModel())
+        disconnect(ListView1->selectionModel(), nullptr, this, nullptr);
+    delete ImageManager;
+    ImageManager = nullptr;
     DestroyCatalogObjects();
+}
+
+void TForm1::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (m_firstShowDone)
+        return;
+    m_firstShowDone = true;
+    TreeView1->setDragEnabled(false); // draggable once the first selection change has completed
+    ImageManager->LoadTree(QStringLiteral("0,1,2,3,4,5,6"));
+    UpdateCommandStates();
 }
 
 void TForm1::buildCommands()
@@ -177,13 +261,31 @@ void TForm1::buildLayout()
     Splitter2->setObjectName(QStringLiteral("Splitter2"));
     leftLayout->addWidget(Splitter2);
 
-    TreeView1 = new QTreeWidget(Splitter2);
+    TreeView1 = new TCatalogTreeView(Splitter2);
     TreeView1->setObjectName(QStringLiteral("TreeView1"));
     TreeView1->setHeaderHidden(true);
     TreeView1->setIconSize(QSize(16, 16));
     TreeView1->setEditTriggers(QAbstractItemView::EditKeyPressed);
     TreeView1->setDragDropMode(QAbstractItemView::DragDrop);
     TreeView1->setContextMenuPolicy(Qt::CustomContextMenu);
+    TreeView1->setItemDelegate(new TCatalogTreeDelegate(this));
+    {
+        QStyle *st = style();
+        ImageList4->Images = {st->standardIcon(QStyle::SP_DriveHDIcon).pixmap(16, 16),
+                              st->standardIcon(QStyle::SP_DirIcon).pixmap(16, 16),
+                              st->standardIcon(QStyle::SP_DirOpenIcon).pixmap(16, 16),
+                              st->standardIcon(QStyle::SP_FileIcon).pixmap(16, 16)};
+    }
+    // Every node but the root can be renamed in place.
+    connect(TreeView1->model(), &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex &parent, int first, int last) {
+                auto *tree = static_cast<TCatalogTreeView *>(TreeView1);
+                for (int r = first; r <= last; ++r) {
+                    QTreeWidgetItem *item = tree->itemFromIndex(tree->model()->index(r, 0, parent));
+                    if (item && parent.isValid())
+                        item->setFlags(item->flags() | Qt::ItemIsEditable);
+                }
+            });
     connect(TreeView1, &QWidget::customContextMenuRequested, this, &TForm1::treeContextMenu);
 
     Panel2 = new QWidget(Splitter2);
@@ -197,13 +299,8 @@ void TForm1::buildLayout()
     Panel3->setObjectName(QStringLiteral("Panel3"));
     auto *rightLayout = new QVBoxLayout(Panel3);
     rightLayout->setContentsMargins(0, 0, 0, 0);
-    ListView1 = new QListWidget(Panel3);
+    ListView1 = new TPageListView(Panel3);
     ListView1->setObjectName(QStringLiteral("ListView1"));
-    ListView1->setViewMode(QListView::IconMode);
-    ListView1->setMovement(QListView::Static);
-    ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    ListView1->setIconSize(QSize(135, 160));
-    ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ListView1->setDragEnabled(true);
     ListView1->setAcceptDrops(true);
     ListView1->setDragDropMode(QAbstractItemView::DragDrop);
@@ -314,10 +411,29 @@ void TForm1::connectHandlers()
     on("MN_VIEW_STATUSBAR", &TForm1::MN_VIEW_STATUSBARClick);
     on("MN_EDIT_SELECTALL", &TForm1::MN_EDIT_SELECTALLClick);
     on("MN_EDIT_INVERTSELECTION", &TForm1::MN_EDIT_INVERTSELECTIONClick);
+    for (const char *name : {"MN_FILE_NewFileType", "MenuItem3", "MenuItem7"})
+        on(name, &TForm1::MN_FILE_NewFileTypeClick);
+    for (const char *name : {"MN_FILE_NewFolder", "PMN_FILE_NewFolder1", "PMN_FILE_NewFolder"})
+        on(name, &TForm1::MN_FILE_NewFolderClick);
+    for (const char *name : {"MN_FILE_NewFile", "PMN_FILE_NewFile1", "PMN_FILE_NewFile"})
+        on(name, &TForm1::MN_FILE_NewFileClick);
+    for (const char *name : {"MN_FILE_DELETE", "PMN_FILE_DELETE", "PMN_FILE_DELETE1"})
+        on(name, &TForm1::MN_FILE_DELETEClick);
+    for (const char *name : {"MN_FILE_RENAME", "PMN_FILE_RENAME"})
+        on(name, &TForm1::MN_FILE_RENAMEClick);
+    for (const char *name : {"MN_FILE_PROPERTIES", "PMN_FILE_PROPERTIES"})
+        on(name, &TForm1::MN_FILE_PROPERTIESClick);
+    for (const char *name : {"MN_FILE_AppendImport", "PMN_FILE_AppendImport"})
+        on(name, &TForm1::MN_FILE_AppendImportClick);
+    for (const char *name : {"MN_FILE_InsertImport", "PMN_FILE_InsertImport"})
+        on(name, &TForm1::MN_FILE_InsertImportClick);
+    connect(TreeView1, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem *current) { TreeView1Change(current); });
+    connect(ListView1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &TForm1::listSelectionChanged);
+    connect(ListView1, &TPageListView::ThumbnailsCleared, this, [this] { ImageList1->Images.clear(); });
 
     connect(PopMenuListView, &QMenu::aboutToShow, this, &TForm1::listPopupAboutToShow);
-    connect(TreeView1, &QTreeWidget::currentItemChanged, this, &TForm1::UpdateCommandStates);
-    connect(ListView1, &QListWidget::itemSelectionChanged, this, &TForm1::UpdateCommandStates);
     connect(ListView1->model(), &QAbstractItemModel::rowsInserted, this, &TForm1::UpdateCommandStates);
     connect(ListView1->model(), &QAbstractItemModel::rowsRemoved, this, &TForm1::UpdateCommandStates);
 }
@@ -434,6 +550,9 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == ListView1->viewport()) {
         switch (event->type()) {
+        case QEvent::Paint:
+            LoadVisibleThumbnails();
+            break;
         case QEvent::DragEnter:
         case QEvent::DragMove:
         case QEvent::DragLeave:
@@ -510,4 +629,412 @@ void TForm1::MN_EDIT_INVERTSELECTIONClick()
     for (int i = 0; i < ListView1->count(); ++i)
         ListView1->item(i)->setSelected(!ListView1->item(i)->isSelected());
     ListView1->setFocus();
+}
+
+// ---- Browsing ----
+
+void TForm1::placeProgressBar()
+{
+    // The bar sits at the right end of the status bar (a permanent widget there).
+    ProgressBar1->setParent(StatusBar1);
+    StatusBar1->addPermanentWidget(ProgressBar1);
+}
+
+void TForm1::TreeView1Change(QTreeWidgetItem *node)
+{
+    if (SaveFieldValues)
+        SaveFieldValues();
+    QWidget *focus = QApplication::focusWidget();
+    TreeView1->setDragEnabled(false);
+    setEnabled(false);
+    try {
+        if (StatusBar1->isVisible()) {
+            placeProgressBar();
+            ImageManager->ShowNode(node, ProgressBar1);
+        } else {
+            ImageManager->ShowNode(node, nullptr);
+        }
+        if (Action(QStringLiteral("MN_VIEW_SINGLE"))->isChecked() && SetCurrentFile) {
+            const int level = SelectedLevel();
+            if (level == 3) {
+                SetCurrentFile(TreeView1->indexOfTopLevelItem(node));
+                if (ListView1->count() > 0)
+                    ListView1->item(0)->setSelected(true);
+            } else if (level == 2 && node->childCount() > 0) {
+                QTreeWidgetItem *first = node->child(0);
+                SetCurrentFile(0);
+                if (ListView1->count() > 0 && TPageListView::SubItem(ListView1->item(0), 0) == first->text(0))
+                    ListView1->item(0)->setSelected(true);
+            } else {
+                SetCurrentFile(-1);
+            }
+        }
+    } catch (...) {
+        // A failed load leaves the list as far as it got; browsing goes on.
+    }
+    setEnabled(true);
+    if (focus && focus->isVisible())
+        focus->setFocus();
+    TreeView1->setDragEnabled(true);
+    m_listReloaded = false;
+    UpdateCommandStates();
+
+    if (node) {
+        switch (SelectedLevel()) {
+        case 1:
+            StatusPanels[0]->setText(QStringLiteral(" %1 个文件夹").arg(node->childCount()));
+            break;
+        case 2:
+            StatusPanels[0]->setText(QStringLiteral(" %1 个文件").arg(node->childCount()));
+            break;
+        case 3:
+            StatusPanels[0]->setText(QStringLiteral(" %1 个页面").arg(ListView1->count()));
+            break;
+        default:
+            break;
+        }
+    }
+    if (ShowNodeValues)
+        ShowNodeValues(node);
+}
+
+void TForm1::listSelectionChanged(const QItemSelection &selected, const QItemSelection &deselected)
+{
+    if (m_suppressSelect)
+        return;
+    for (const QModelIndex &i : deselected.indexes())
+        ListView1SelectItem(i.row(), false);
+    for (const QModelIndex &i : selected.indexes())
+        ListView1SelectItem(i.row(), true);
+}
+
+void TForm1::ListView1SelectItem(int index, bool selected)
+{
+    QListWidgetItem *item = ListView1->item(index);
+    if (selected && item) {
+        const QString path = ImageManager->GetPagePath(index);
+        QString text = QStringLiteral("页面类型：%1 ").arg(QFileInfo(path).suffix().toUpper());
+        const QFileInfo file(path);
+        if (file.exists())
+            text +=
+                QStringLiteral("| ") + QStringLiteral("页面大小：%1 字节").arg(FormatPageSize(file.size()));
+        StatusPanels[1]->setText(text);
+    } else {
+        StatusPanels[1]->clear();
+    }
+
+    if (Action(QStringLiteral("MN_VIEW_SINGLE"))->isChecked()) {
+        if (selected && item) {
+            if (ShowPage)
+                ShowPage(index);
+            ListView1->setCurrentItem(item, QItemSelectionModel::NoUpdate);
+            // Single-page mode never has more than one selected page.
+            if (ListView1->selectedItems().size() > 1) {
+                m_suppressSelect = true;
+                ListView1->clearSelection();
+                item->setSelected(true);
+                m_suppressSelect = false;
+            }
+        } else if (!selected) {
+            QCoreApplication::processEvents();
+            if (ListView1->selectedItems().isEmpty() && ShowPage)
+                ShowPage(-1);
+        }
+    }
+    UpdateCommandStates();
+}
+
+void TForm1::LoadVisibleThumbnails()
+{
+    if (m_loadingThumbnails || !ImageManager)
+        return;
+    m_loadingThumbnails = true; // drawing caused by the load does not come back here
+    const QRect visible = ListView1->viewport()->rect();
+    for (int i = 0; i < ListView1->count(); ++i) {
+        QListWidgetItem *item = ListView1->item(i);
+        if (TPageListView::ImageIndex(item) != -1 || TPageListView::SubItem(item, 3).isEmpty())
+            continue;
+        m_listReloaded = true;
+        const QRect r = ListView1->visualItemRect(item);
+        if (r.bottom() <= 0 || r.top() >= visible.height())
+            continue;
+        if (ImageList1->Images.size() > 50) {
+            ImageList1->Images.clear();
+            for (int k = 0; k < ListView1->count(); ++k) {
+                TPageListView::SetImageIndex(ListView1->item(k), -1);
+                ListView1->item(k)->setIcon(QIcon());
+            }
+        }
+        const QString page = ImageManager->GetPagePath(i);
+        QString thumb = ImageManager->ThumbnailPathOf(page);
+        if (!ThumbnailIsCurrent(page, thumb) && !MakeThumbnail(page, thumb, nullptr, 135, 160))
+            thumb = AppPath + QStringLiteral("unknown-file.bmp");
+        QImage picture(thumb);
+        if (!m_listReloaded)
+            continue; // the tree selection changed during the load
+        if (picture.isNull()) {
+            TPageListView::SetImageIndex(item, -2);
+            continue;
+        }
+        const QImage framed = FrameThumbnail(picture);
+        Image1->setPixmap(QPixmap::fromImage(framed));
+        ImageList1->Images.append(QPixmap::fromImage(framed));
+        TPageListView::SetImageIndex(item, static_cast<int>(ImageList1->Images.size() - 1));
+        item->setIcon(QIcon(ImageList1->Images.last()));
+    }
+    m_loadingThumbnails = false;
+}
+
+void TForm1::MN_FILE_RENAMEClick()
+{
+    QTreeWidgetItem *node = TreeView1->currentItem();
+    if (node && node->parent())
+        TreeView1->editItem(node);
+}
+
+void TForm1::TreeView1Edited(QTreeWidgetItem *node, QString &name)
+{
+    ImageManager->RenameNode(node, name);
+}
+
+void TForm1::MN_FILE_PROPERTIESClick()
+{
+    QTreeWidgetItem *node = TreeView1->currentItem();
+    if (!TreeView1->hasFocus() || !node)
+        return;
+    try {
+        const int level = SelectedLevel();
+        TFormFieldDefine dialog(this);
+        static const char *const prefixes[] = {"", "文件类型 ", "文件夹 ", "文件 "};
+        if (level == 0)
+            dialog.SetRootMode();
+        dialog.setWindowTitle(QString::fromUtf8(prefixes[qBound(0, level, 3)]) + node->text(0) +
+                              QStringLiteral(" 属性"));
+        dialog.edtName->setText(node->text(0));
+        QString location;
+        ImageManager->GetNodePath(node, true, location);
+        dialog.edtLocation->setText(location);
+
+        auto grandChildren = [](QTreeWidgetItem *n) {
+            int total = 0;
+            for (int i = 0; i < n->childCount(); ++i)
+                total += n->child(i)->childCount();
+            return total;
+        };
+        switch (level) {
+        case 0:
+            dialog.LblfolderN->setText(QStringLiteral("文件类型 "));
+            dialog.edtfolderN->setText(QString::number(node->childCount()) + QStringLiteral("个"));
+            dialog.lblFileN->setText(QStringLiteral("文件夹 "));
+            dialog.edtFileN->setText(QString::number(grandChildren(node)) + QStringLiteral("个"));
+            TFormFieldDefine::ClearRow(dialog.lblPictureN, dialog.edtPicturen);
+            break;
+        case 1:
+            dialog.edtfolderN->setText(QString::number(node->childCount()) + QStringLiteral("个"));
+            dialog.edtFileN->setText(QString::number(grandChildren(node)) + QStringLiteral("份"));
+            TFormFieldDefine::ClearRow(dialog.lblPictureN, dialog.edtPicturen);
+            break;
+        case 2:
+            TFormFieldDefine::ClearRow(dialog.LblfolderN, dialog.edtfolderN);
+            dialog.edtFileN->setText(QString::number(node->childCount()) + QStringLiteral("份"));
+            dialog.edtPicturen->setText(QString::number(ListView1->count()) + QStringLiteral("页"));
+            break;
+        default:
+            TFormFieldDefine::ClearRow(dialog.LblfolderN, dialog.edtfolderN);
+            TFormFieldDefine::ClearRow(dialog.lblFileN, dialog.edtFileN);
+            dialog.edtPicturen->setText(QString::number(ListView1->count()) + QStringLiteral("页"));
+            break;
+        }
+        dialog.edtSpace->setText(FormatUsedSpace(DirectorySize(location)));
+        // Free space of the repository's own disk, which is the one that fills up.
+        dialog.edtSpaceLeave->setText(FormatFreeSpace(QStorageInfo(RootPath).bytesAvailable()));
+
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+        if (level == 0 && dialog.edtLocation->text() != RootPath) {
+            QString dir = dialog.edtLocation->text();
+            QDir().mkpath(dir);
+            if (QFileInfo(dir).isDir()) {
+                while (dir.size() > 1 && dir.endsWith(u'/'))
+                    dir.chop(1);
+                IniFile(SettingsFileIn(AppPath))
+                    .writeString(QStringLiteral("SYSTEM"), QStringLiteral("ROOTPATH"), dir);
+                if (Messages::Ask(
+                        QStringLiteral("要使设置生效，必须关闭并重新启动本程序，要立即关闭程序吗？"), this)) {
+                    close();
+                    return;
+                }
+            } else {
+                Messages::Show(QStringLiteral("位置输入错误！"), QStringLiteral("错误"), MsgIcon::Information,
+                               MsgButtons::Ok, this);
+            }
+        }
+        QString name = dialog.edtName->text().trimmed();
+        if (level > 0 && name != node->text(0)) {
+            ImageManager->RenameNode(node, name);
+            node->setText(0, name);
+        }
+    } catch (...) {
+        // The dialog's own failures end it quietly.
+    }
+}
+
+// ---- Creating and deleting ----
+
+void TForm1::selectAndEdit(QTreeWidgetItem *node)
+{
+    if (!node)
+        return;
+    TreeView1->setCurrentItem(node);
+    TreeView1->setFocus();
+    TreeView1->editItem(node);
+}
+
+void TForm1::MN_FILE_NewFileTypeClick()
+{
+    QCoreApplication::processEvents();
+    selectAndEdit(ImageManager->NewFileType(true));
+}
+
+void TForm1::MN_FILE_NewFolderClick()
+{
+    QCoreApplication::processEvents();
+    if (QTreeWidgetItem *node = TreeView1->currentItem())
+        selectAndEdit(ImageManager->NewFolder(node, QString(), true));
+}
+
+void TForm1::MN_FILE_NewFileClick()
+{
+    QCoreApplication::processEvents();
+    if (QTreeWidgetItem *node = TreeView1->currentItem())
+        selectAndEdit(ImageManager->NewFile(node, QString(), true));
+}
+
+void TForm1::MN_FILE_DELETEClick()
+{
+    UpdateCommandStates();
+    if (!Action(QStringLiteral("MN_FILE_DELETE"))->isEnabled())
+        return;
+    try {
+        QTreeWidgetItem *node = TreeView1->currentItem();
+        if (TreeView1->hasFocus() && node) {
+            const int level = SelectedLevel();
+            static const char *const kinds[] = {"", "文件类型 ", "文件夹 ", "文件 "};
+            if (level < 1 || level > 3)
+                return;
+            const QString question =
+                QStringLiteral("确定要删除%1“%2”吗?").arg(QString::fromUtf8(kinds[level]), node->text(0));
+            if (Messages::Show(question, QStringLiteral("提示"), MsgIcon::Question, MsgButtons::YesNo,
+                               this) != MsgAnswer::Yes)
+                return;
+            const TCatalogNodeData *data = NodeData(node);
+            if (!data)
+                return;
+            if (level == 1) {
+                ImageManager->DeleteFileType(data->Id, node, true);
+            } else if (level == 2) {
+                ImageManager->DeleteFolder(NodeData(node->parent())->Id, data->Id, true, node);
+            } else {
+                QTreeWidgetItem *folder = node->parent();
+                ImageManager->DeleteFile(NodeData(folder->parent())->Id, NodeData(folder)->Id, true, node,
+                                         data->Id);
+            }
+            return;
+        }
+        if (ListView1->hasFocus() && !ListView1->selectedItems().isEmpty()) {
+            if (Messages::Show(QStringLiteral("确定要删除选中图像吗?"), QStringLiteral("提示"),
+                               MsgIcon::Question, MsgButtons::YesNo, this) != MsgAnswer::Yes)
+                return;
+            int k = ListView1->count();
+            for (QListWidgetItem *item : ListView1->selectedItems())
+                k = std::min(k, ListView1->row(item));
+            QStringList paths;
+            ImageManager->GetSelectedPagePaths(paths);
+            ImageManager->DeletePages(&paths, true);
+            if (k < ListView1->count())
+                ListView1->setCurrentRow(k, QItemSelectionModel::NoUpdate);
+            else if (ListView1->count() > 0)
+                ListView1->setCurrentRow(k - 1, QItemSelectionModel::NoUpdate);
+            if (!Action(QStringLiteral("MN_VIEW_SINGLE"))->isChecked())
+                ImageManager->ArrangeThumbnails();
+        }
+    } catch (...) {
+        // Failures end the command quietly.
+    }
+    UpdateCommandStates();
+}
+
+// ---- Import ----
+
+QStringList TForm1::chooseImportFiles()
+{
+    if (ChooseImportFiles)
+        return ChooseImportFiles();
+    if (OpenDialog1->exec() != QDialog::Accepted)
+        return {};
+    return OpenDialog1->selectedFiles();
+}
+
+void TForm1::MN_FILE_AppendImportClick()
+{
+    const QStringList files = chooseImportFiles();
+    if (files.isEmpty())
+        return;
+    QCoreApplication::processEvents();
+    ListView1->setUpdatesEnabled(false);
+    ListView1->hide();
+    try {
+        QTreeWidgetItem *file = TreeView1->currentItem();
+        const int level = SelectedLevel();
+        if (level == 2)
+            file = ImageManager->NewFile(file, QString(), true);
+        else if (level != 3)
+            file = nullptr;
+        if (file && NodeData(file)) {
+            QTreeWidgetItem *folder = file->parent();
+            TImportContext context{this, ProgressBar1, StatusBar1};
+            ImportPages(*ImageManager, files, folder->parent()->text(0), NodeData(file)->Order, file->text(0),
+                        folder->text(0), context);
+            ImageManager->ArrangeThumbnails();
+            if (!ListView1->selectedItems().isEmpty())
+                ListView1->scrollToItem(ListView1->selectedItems().first());
+        }
+    } catch (...) {
+    }
+    ListView1->show();
+    if (!Action(QStringLiteral("MN_VIEW_SINGLE"))->isChecked())
+        ListView1->setFocus();
+    ListView1->setUpdatesEnabled(true);
+    UpdateCommandStates();
+}
+
+void TForm1::MN_FILE_InsertImportClick()
+{
+    if (ListView1->count() == 0) {
+        MN_FILE_AppendImportClick();
+        return;
+    }
+    const QStringList files = chooseImportFiles();
+    if (files.isEmpty())
+        return;
+    ListView1->setUpdatesEnabled(false);
+    ListView1->hide();
+    try {
+        QListWidgetItem *target = ListView1->currentItem() ? ListView1->currentItem() : ListView1->item(0);
+        const int order = TPageListView::SubItem(target, 2).toInt();
+        const QString fileName = TPageListView::SubItem(target, 0);
+        TImportContext context{this, ProgressBar1, StatusBar1};
+        ImportPages(*ImageManager, files, ImageManager->ShownAppName, order, fileName,
+                    ImageManager->ShownBatchName, context);
+        ImageManager->MovePagesBefore(target, nullptr);
+        ImageManager->ArrangeThumbnails();
+        if (!ListView1->selectedItems().isEmpty())
+            ListView1->scrollToItem(ListView1->selectedItems().first());
+    } catch (...) {
+    }
+    ListView1->show();
+    if (!Action(QStringLiteral("MN_VIEW_SINGLE"))->isChecked())
+        ListView1->setFocus();
+    ListView1->setUpdatesEnabled(true);
+    UpdateCommandStates();
 }

@@ -22,6 +22,9 @@ class QTimer;
 class QToolBar;
 class QTreeWidget;
 class QTreeWidgetItem;
+class QItemSelection;
+class TImageManager;
+class TPageListView;
 
 // A list of same-sized pictures (thumbnails, tree and command pictures).
 class TImageList : public QObject {
@@ -62,13 +65,41 @@ public:
     // The viewer tells whether it holds a page image (delete works on it in single-page mode).
     std::function<bool()> ViewerHasImage;
 
+    // Loads the page list for the newly selected tree node and updates what depends on it.
+    void TreeView1Change(QTreeWidgetItem *node);
+    // A page item became selected (true) or unselected (false).
+    void ListView1SelectItem(int index, bool selected);
+    // Loads the thumbnails of the page items inside the visible area that have none yet.
+    void LoadVisibleThumbnails();
+
+    void MN_FILE_NewFileTypeClick();
+    void MN_FILE_NewFolderClick();
+    void MN_FILE_NewFileClick();
+    void MN_FILE_DELETEClick();
+    void MN_FILE_RENAMEClick();
+    void MN_FILE_PROPERTIESClick();
+    void MN_FILE_AppendImportClick();
+    void MN_FILE_InsertImportClick();
+    // Runs RenameNode for an in-place edit of Node's caption that ended with Name.
+    void TreeView1Edited(QTreeWidgetItem *node, QString &name);
+
+    // Windows built later hook in here: the viewer shows a page and tracks the current
+    // file, the field-entry panel saves and shows values, the search panel shows a node.
+    std::function<void(int)> ShowPage;
+    std::function<void(int)> SetCurrentFile;
+    std::function<void()> SaveFieldValues;
+    std::function<void(QTreeWidgetItem *)> ShowNodeValues;
+    // Answers the file-open dialog in tests: returns the chosen files.
+    std::function<QStringList()> ChooseImportFiles;
+
+    TImageManager *ImageManager = nullptr;
     bool CutPending = false;
     QString PageFilePrefix = QStringLiteral("P");
 
     QWidget *ControlBar1, *Panel1, *Panel2, *Panel3, *Panel4;
     QToolBar *ToolBar2, *ToolBar1, *ToolBar4, *ToolBar5;
     QTreeWidget *TreeView1;
-    QListWidget *ListView1;
+    TPageListView *ListView1;
     QSplitter *Splitter1, *Splitter2;
     QLabel *Image1;
     QStatusBar *StatusBar1;
@@ -83,6 +114,7 @@ public:
     bool AutoScrollDown() const { return m_scrollDown; }
 
 protected:
+    void showEvent(QShowEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -96,6 +128,11 @@ private:
     void treeContextMenu(const QPoint &pos);
     void timer1Timer();
     void listDragEvent(QEvent *event);
+    void listSelectionChanged(const QItemSelection &selected, const QItemSelection &deselected);
+    void applyTreeRules();
+    void selectAndEdit(QTreeWidgetItem *node);
+    QStringList chooseImportFiles();
+    void placeProgressBar();
 
     void MN_FILE_CLOSEClick();
     void MN_VIEW_STATUSBARClick();
@@ -109,4 +146,8 @@ private:
     bool m_clipboardHasFiles = false;
     bool m_scrollUp = false;
     bool m_scrollDown = false;
+    bool m_firstShowDone = false;
+    bool m_listReloaded = false;
+    bool m_loadingThumbnails = false;
+    bool m_suppressSelect = false;
 };

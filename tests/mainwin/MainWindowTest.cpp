@@ -1,4 +1,5 @@
 #include "Globals.h"
+#include "PageListView.h"
 #include "TForm1.h"
 
 #include "QtApp.h"
