@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 #include <thread>
 #include <utility>
 
@@ -221,24 +222,36 @@ void forRowBands(int rows, std::size_t bytesPerRow, const std::function<void(int
         fn(0, rows);
         return;
     }
+    // A band that fails (allocation) is reported to the caller once every band is done.
+    std::vector<std::exception_ptr> failures(static_cast<std::size_t>(bands));
+    auto run = [&fn, &failures](int band, int first, int end) {
+        try {
+            fn(first, end);
+        } catch (...) {
+            failures[std::size_t(band)] = std::current_exception();
+        }
+    };
     std::vector<std::thread> workers;
     workers.reserve(std::size_t(bands - 1));
     int first = 0;
     for (int b = 0; b < bands; ++b) {
         const int end = int(static_cast<long long>(rows) * (b + 1) / bands);
         if (b == bands - 1) {
-            fn(first, end); // the calling thread takes the last band
+            run(b, first, end); // the calling thread takes the last band
         } else {
             try {
-                workers.emplace_back(fn, first, end);
+                workers.emplace_back(run, b, first, end);
             } catch (...) {
-                fn(first, end); // no thread to be had: do the band here
+                run(b, first, end); // no thread to be had: do the band here
             }
         }
         first = end;
     }
     for (std::thread &t : workers)
         t.join();
+    for (const std::exception_ptr &failure : failures)
+        if (failure)
+            std::rethrow_exception(failure);
 }
 
 } // namespace arkavo::pixolve

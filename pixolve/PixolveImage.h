@@ -5,11 +5,24 @@
 
 #include <arkavo/GlobalBlock.h>
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <type_traits>
 #include <vector>
+
+// Byte loops that plain SSE2 cannot vectorise well also get an AVX2 build, chosen when
+// the library is loaded; the loops themselves stay plain C++.
+#if defined(__x86_64__) && defined(__GNUC__) && defined(__has_attribute)
+#if __has_attribute(target_clones)
+#define PIXOLVE_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#endif
+#endif
+#ifndef PIXOLVE_VECTOR_CLONES
+#define PIXOLVE_VECTOR_CLONES
+#endif
 
 namespace arkavo::pixolve {
 
@@ -46,6 +59,34 @@ inline void writeU32(std::uint8_t *p, std::uint32_t v)
 inline std::size_t dibStride(int width, int bitCount)
 {
     return (std::size_t(width) * std::size_t(bitCount) + 31) / 32 * 4;
+}
+
+// Between native and big-endian order (its own inverse): 1-bit rows read as 64-bit
+// words keep their leftmost pixel in the top bit.
+inline std::uint64_t bigEndian64(std::uint64_t v)
+{
+    if constexpr (std::endian::native == std::endian::little)
+        return __builtin_bswap64(v);
+    return v;
+}
+
+// Up to eight bytes as one word and back; whole words take the fixed-size path, which
+// compiles to a single load or store.
+inline std::uint64_t loadWord(const std::uint8_t *p, std::size_t available)
+{
+    std::uint64_t v = 0;
+    if (available >= 8)
+        std::memcpy(&v, p, 8);
+    else
+        std::memcpy(&v, p, available);
+    return v;
+}
+inline void storeWord(std::uint8_t *p, std::uint64_t v, std::size_t room)
+{
+    if (room >= 8)
+        std::memcpy(p, &v, 8);
+    else
+        std::memcpy(p, &v, room);
 }
 
 // Bits of a 1-bit row: the leftmost pixel is the most significant bit of byte 0.
@@ -204,7 +245,8 @@ private:
 };
 
 // Calls fn(firstRow, endRow) over bands covering [0, rows). Large jobs are split over the
-// machine's cores; fn must then only write rows of its own band, and must not throw.
+// machine's cores; fn must then only write rows of its own band. An exception from any
+// band is rethrown here after all bands have finished.
 void forRowBands(int rows, std::size_t bytesPerRow, const std::function<void(int, int)> &fn);
 
 // Runs an export's body, turning any exception (allocation failure) into a null result.

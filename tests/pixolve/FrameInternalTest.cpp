@@ -188,3 +188,13 @@ TEST(PageFrame, RowBandsCoverEveryRowOnce)
             EXPECT_EQ(seen[std::size_t(y)], 1) << rows << " rows, row " << y;
     }
 }
+
+TEST(PageFrame, RowBandFailuresReachTheCaller)
+{
+    // The first band runs on a worker thread; its failure must not end the process.
+    auto failFirstBand = [](int first, int) {
+        if (first == 0)
+            throw std::bad_alloc();
+    };
+    EXPECT_THROW(forRowBands(3508, 1 << 20, failFirstBand), std::bad_alloc);
+}
