@@ -132,7 +132,7 @@ void ClearShown(TImageManager &m)
 // Runs the two statements that put an item at order o and shift the rest, as one change.
 bool ExecuteReorder(const QString &shift, const QString &place)
 {
-    if (!CatalogConnection->BeginTrans())
+    if (!CatalogConnection || !CatalogQuery || !CatalogConnection->BeginTrans())
         return false;
     if (CatalogQuery->ExecSQL(shift) && CatalogQuery->ExecSQL(place) && CatalogConnection->CommitTrans())
         return true;
@@ -457,7 +457,7 @@ void TImageManager::RenameNode(QTreeWidgetItem *node, QString &newName)
         update = QStringLiteral("UPDATE ") + table + QStringLiteral(" SET IMAGENAME=") + quoted +
                  QStringLiteral(" WHERE IMAGEID=") + Num(id);
     }
-    if (!CatalogQuery->Open(check))
+    if (!CatalogQuery || !CatalogQuery->Open(check))
         return keepOld();
     const bool exists = !CatalogQuery->Eof();
     CatalogQuery->Close();
@@ -562,6 +562,7 @@ bool TImageManager::MoveFolderNode(QTreeWidgetItem *node, QTreeWidgetItem *targe
     const QString oldRel = RelativeDir(node);
     const QString newRel = RelativeDir(created);
     const bool moved =
+        CatalogQuery &&
         CatalogQuery->ExecSQL(QStringLiteral("insert into ") + ImgTable(newAppId, newBatchId) +
                               QStringLiteral(" Select * from ") + ImgTable(oldAppId, oldBatchId)) &&
         MoveItemDirectories(*this, oldRel, newRel);
@@ -622,7 +623,7 @@ bool TImageManager::MoveFileNode(QTreeWidgetItem *node, QTreeWidgetItem *target)
         Messages::Info(WithName(QStringLiteral("无法移动文件”%s“,文件保持不变。"), name), OwnerOf(TreeView));
         return false;
     }
-    if (newAppId == oldAppId)
+    if (newAppId == oldAppId && CatalogCommand)
         CatalogCommand->ExecSQL(QStringLiteral("Update INFO") + Num(oldAppId) +
                                 QStringLiteral(" Set BATCHID=") + Num(newBatchId) +
                                 QStringLiteral(",IMAGEID=") + Num(newImageId) +
