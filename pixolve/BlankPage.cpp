@@ -4,6 +4,7 @@
 #include "PageAreas.h"
 
 #include <cmath>
+#include <vector>
 
 using namespace arkavo::pixolve;
 
@@ -30,22 +31,25 @@ std::int64_t countBlack(ConstImageView page, bool lightZero, int x0, int y0, int
     if (t <= 0)
         return 0;
     if (page.bitCount == 8) {
-        const int limit = std::min(t, 256);
         for (int y = y0; y < y0 + h; ++y) {
             const std::uint8_t *p = page.row(y) + x0;
             std::uint32_t n = 0;
-            for (int i = 0; i < w; ++i)
-                n += p[i] < limit;
+            int i = 0;
+            for (; i + 8 <= w; i += 8)
+                n += swar::countBelow(swar::load(p + i), t);
+            for (; i < w; ++i)
+                n += int(p[i]) < t;
             black += n;
         }
         return black;
     }
     const std::size_t bpp = std::size_t(page.bitCount / 8);
+    std::vector<std::uint8_t> grey(std::size_t(w) + 8, 0xFF);
     for (int y = y0; y < y0 + h; ++y) {
-        const std::uint8_t *p = page.row(y) + std::size_t(x0) * bpp;
+        greyBelow(page.row(y) + std::size_t(x0) * bpp, w, bpp, t, grey.data());
         std::uint32_t n = 0;
-        for (int i = 0; i < w; ++i, p += bpp)
-            n += int(luminance(p)) < t;
+        for (int i = 0; i < w; i += 8)
+            n += swar::countBelow(swar::load(grey.data() + i), t);
         black += n;
     }
     return black;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <vector>
 
 namespace arkavo::pixolve {
@@ -14,49 +15,86 @@ constexpr int DarkBelow = 127;
 // A box edge is found where this many content lines follow each other.
 constexpr int RunLength = 5;
 
-// Which rows and columns of a region hold content. One pass in memory order keeps, per
-// column, whether one and whether two dark pixels have been seen, as byte masks.
+// Which rows and columns of a region hold content.
 struct ContentLines {
     std::vector<std::uint8_t> rows;    // per region row: 1 when it holds content
     std::vector<std::uint8_t> columns; // per region column
 };
 
-// Per-pixel dark masks of one row (0xFF dark, 0 light) for the depths kept in bytes.
-void darkMaskRow(const std::uint8_t *row, int x0, int w, int bitCount, std::uint8_t *mask)
-{
-    if (bitCount == 8) {
-        const std::uint8_t *p = row + x0;
-        for (int i = 0; i < w; ++i)
-            mask[i] = p[i] < DarkBelow ? 0xFF : 0x00;
-        return;
+// Per column, whether one and whether two dark pixels have been seen, as bit masks laid
+// out like the pixels they stand for (one high bit per grey byte, or one bit per bitonal
+// pixel). Rows are taken in bands, possibly on several threads, and the bands' marks merged.
+struct ColumnMarks {
+    std::vector<std::uint64_t> once, twice;
+    explicit ColumnMarks(std::size_t words) : once(words, 0), twice(words, 0) {}
+
+    void add(std::size_t k, std::uint64_t dark)
+    {
+        twice[k] |= once[k] & dark;
+        once[k] |= dark;
     }
-    const std::size_t bpp = std::size_t(bitCount / 8);
-    const std::uint8_t *p = row + std::size_t(x0) * bpp;
-    for (int i = 0; i < w; ++i, p += bpp)
-        mask[i] = luminance(p) < DarkBelow ? 0xFF : 0x00;
+    void merge(const ColumnMarks &band)
+    {
+        for (std::size_t k = 0; k < once.size(); ++k) {
+            twice[k] |= band.twice[k] | (once[k] & band.once[k]);
+            once[k] |= band.once[k];
+        }
+    }
+};
+
+template <typename BandFn>
+ColumnMarks markBands(int h, std::size_t words, std::size_t bytesPerRow, BandFn band)
+{
+    ColumnMarks all(words);
+    std::mutex merging;
+    forRowBands(h, bytesPerRow, [&](int first, int end) {
+        ColumnMarks marks(words);
+        band(first, end, marks);
+        std::lock_guard<std::mutex> lock(merging);
+        all.merge(marks);
+    });
+    return all;
 }
 
+// Grey pages (and colour pages through their luminance), eight grey bytes at a time.
 ContentLines findContentBytes(ConstImageView page, const Span64 &r)
 {
     const int w = int(r.x1 - r.x0);
     const int h = int(r.y1 - r.y0);
+    const std::size_t words = (std::size_t(w) + 7) / 8;
+    const std::size_t bpp = std::size_t(page.bitCount / 8);
     ContentLines lines;
     lines.rows.assign(std::size_t(h), 0);
-    std::vector<std::uint8_t> seen1(std::size_t(w), 0), seen2(std::size_t(w), 0), mask(std::size_t(w), 0);
-    for (int y = 0; y < h; ++y) {
-        darkMaskRow(page.row(int(r.y0) + y), int(r.x0), w, page.bitCount, mask.data());
-        unsigned darkCount = 0;
-        for (int i = 0; i < w; ++i) {
-            const std::uint8_t d = mask[i];
-            seen2[std::size_t(i)] |= seen1[std::size_t(i)] & d;
-            seen1[std::size_t(i)] |= d;
-            darkCount += d & 1u;
-        }
-        lines.rows[std::size_t(y)] = darkCount >= 2;
-    }
+    const ColumnMarks marks =
+        markBands(h, words, std::size_t(w) * bpp, [&](int first, int end, ColumnMarks &m) {
+            // Colour rows are turned into grey first; grey rows are read in place, except
+            // for a last partial word, copied out with white past the region.
+            std::vector<std::uint8_t> grey(bpp == 1 ? 8 : words * 8, 0xFF);
+            const std::size_t fullWords = bpp == 1 ? std::size_t(w) / 8 : words;
+            for (int y = first; y < end; ++y) {
+                const std::uint8_t *src = page.row(int(r.y0) + y) + std::size_t(r.x0) * bpp;
+                const std::uint8_t *g = src;
+                if (bpp == 1) {
+                    std::memcpy(grey.data(), src + 8 * fullWords, std::size_t(w) - 8 * fullWords);
+                } else {
+                    greyBelow(src, w, bpp, DarkBelow, grey.data());
+                    g = grey.data();
+                }
+                unsigned dark = 0;
+                for (std::size_t k = 0; k < words; ++k) {
+                    const std::uint8_t *at = k < fullWords ? g + 8 * k : grey.data();
+                    const std::uint64_t d = swar::below(swar::load(at), DarkBelow);
+                    m.add(k, d);
+                    dark += swar::highBits(d);
+                }
+                lines.rows[std::size_t(y)] = dark >= 2;
+            }
+        });
+    std::vector<std::uint8_t> twice(words * 8);
+    std::memcpy(twice.data(), marks.twice.data(), words * 8);
     lines.columns.resize(std::size_t(w));
     for (int i = 0; i < w; ++i)
-        lines.columns[std::size_t(i)] = seen2[std::size_t(i)] != 0;
+        lines.columns[std::size_t(i)] = twice[std::size_t(i)] >> 7;
     return lines;
 }
 
@@ -67,39 +105,35 @@ ContentLines findContentBits(ConstImageView page, bool lightZero, const Span64 &
     const int w = int(r.x1 - r.x0);
     const int h = int(r.y1 - r.y0);
     const std::size_t words = (std::size_t(w) + 63) / 64;
-    std::vector<std::uint8_t> scratch(words * 8, 0);
-    std::vector<std::uint64_t> seen1(words, 0), seen2(words, 0);
-    ContentLines lines;
-    lines.rows.assign(std::size_t(h), 0);
     // Pixels past w must never count as ink. The mask is built as bytes so that its bits
     // sit where the row's bits sit when both are read as words.
     std::vector<std::uint8_t> validBytes(words * 8, 0);
     setBitRange(validBytes.data(), 0, w, 1);
     std::vector<std::uint64_t> valid(words);
     std::memcpy(valid.data(), validBytes.data(), words * 8);
+    ContentLines lines;
+    lines.rows.assign(std::size_t(h), 0);
 
-    for (int y = 0; y < h; ++y) {
-        copyBitRange(scratch.data(), page.row(int(r.y0) + y), int(r.x0), w);
-        int inkCount = 0;
-        for (std::size_t k = 0; k < words; ++k) {
-            std::uint64_t bits;
-            std::memcpy(&bits, scratch.data() + 8 * k, 8);
-            std::uint64_t ink = lightZero ? bits : ~bits;
-            ink &= valid[k];
-            seen2[k] |= seen1[k] & ink;
-            seen1[k] |= ink;
-            if (inkCount < 2)
-                inkCount += std::popcount(ink);
+    const ColumnMarks marks = markBands(h, words, words * 8, [&](int first, int end, ColumnMarks &m) {
+        std::vector<std::uint8_t> scratch(words * 8, 0);
+        for (int y = first; y < end; ++y) {
+            copyBitRange(scratch.data(), page.row(int(r.y0) + y), int(r.x0), w);
+            unsigned ink = 0; // counts to two at most per word: enough to tell a content row
+            for (std::size_t k = 0; k < words; ++k) {
+                std::uint64_t bits;
+                std::memcpy(&bits, scratch.data() + 8 * k, 8);
+                const std::uint64_t d = (lightZero ? bits : ~bits) & valid[k];
+                m.add(k, d);
+                ink += (d != 0) + ((d & (d - 1)) != 0);
+            }
+            lines.rows[std::size_t(y)] = ink >= 2;
         }
-        lines.rows[std::size_t(y)] = inkCount >= 2;
-    }
+    });
+    std::vector<std::uint8_t> twice(words * 8);
+    std::memcpy(twice.data(), marks.twice.data(), words * 8);
     lines.columns.resize(std::size_t(w));
-    for (int i = 0; i < w; ++i) {
-        std::uint8_t bytes[8];
-        std::memcpy(bytes, &seen2[std::size_t(i) / 64], 8);
-        const int inWord = i % 64;
-        lines.columns[std::size_t(i)] = (bytes[inWord >> 3] >> (7 - (inWord & 7))) & 1;
-    }
+    for (int i = 0; i < w; ++i)
+        lines.columns[std::size_t(i)] = getBit(twice.data(), i);
     return lines;
 }
 

@@ -132,8 +132,8 @@ void packInk(const std::uint8_t *g, bool lightZero, ImageView dst)
 
 // Separable Gaussian smoothing of the blue, green and red bytes; 1 2 1 for small specks,
 // 1 4 6 4 1 for larger ones. Pixels beyond the edge repeat the edge pixel. The fourth
-// byte of 32-bit pixels is kept.
-void smoothColour(ConstImageView src, ImageView dst, int radius)
+// byte of 32-bit pixels is kept. Rows [firstRow, endRow) of the result are written.
+void smoothColour(ConstImageView src, ImageView dst, int radius, int firstRow, int endRow)
 {
     static constexpr int Taps3[] = {1, 2, 1};
     static constexpr int Taps5[] = {1, 4, 6, 4, 1};
@@ -154,21 +154,40 @@ void smoothColour(ConstImageView src, ImageView dst, int radius)
             return out;
         ringRow[std::size_t(y % k)] = y;
         const std::uint8_t *s = src.row(y);
-        for (int x = 0; x < W; ++x) {
+        // Near the ends the taps are clamped to the edge pixel; in between they are not.
+        auto clamped = [&](int x) {
             for (int c = 0; c < 3; ++c) {
                 int sum = 0;
-                for (int t = -radius; t <= radius; ++t) {
-                    const int xx = std::clamp(x + t, 0, W - 1);
-                    sum += taps[t + radius] * s[xx * bpp + c];
-                }
+                for (int t = -radius; t <= radius; ++t)
+                    sum += taps[t + radius] * s[std::clamp(x + t, 0, W - 1) * bpp + c];
                 out[std::size_t(x) * 3 + std::size_t(c)] = std::uint16_t(sum);
             }
+        };
+        const int innerEnd = std::max(W - radius, radius);
+        for (int x = 0; x < std::min(radius, W); ++x)
+            clamped(x);
+        if (radius == 1) {
+            for (int x = 1; x < innerEnd; ++x) {
+                const std::uint8_t *p = s + std::size_t(x) * std::size_t(bpp);
+                for (int c = 0; c < 3; ++c)
+                    out[std::size_t(x) * 3 + std::size_t(c)] =
+                        std::uint16_t(p[c - bpp] + 2 * p[c] + p[c + bpp]);
+            }
+        } else {
+            for (int x = 2; x < innerEnd; ++x) {
+                const std::uint8_t *p = s + std::size_t(x) * std::size_t(bpp);
+                for (int c = 0; c < 3; ++c)
+                    out[std::size_t(x) * 3 + std::size_t(c)] = std::uint16_t(
+                        p[c - 2 * bpp] + 4 * p[c - bpp] + 6 * p[c] + 4 * p[c + bpp] + p[c + 2 * bpp]);
+            }
         }
+        for (int x = std::max(innerEnd, std::min(radius, W)); x < W; ++x)
+            clamped(x);
         return out;
     };
 
     std::vector<std::uint32_t> acc(rowValues);
-    for (int y = 0; y < H; ++y) {
+    for (int y = firstRow; y < endRow; ++y) {
         std::fill(acc.begin(), acc.end(), 0u);
         for (int t = -radius; t <= radius; ++t) {
             const std::uint16_t *h = horizontal(std::clamp(y + t, 0, H - 1));
@@ -208,7 +227,9 @@ extern "C" HGLOBAL Denoise(HGLOBAL image, int speckSize)
         const int H = src.height;
 
         if (src.bitCount >= 24) {
-            smoothColour(src, dst, speckSize <= 3 ? 1 : 2);
+            const int radius = speckSize <= 3 ? 1 : 2;
+            forRowBands(H, src.stride,
+                        [&](int first, int end) { smoothColour(src, dst, radius, first, end); });
             return result.release();
         }
 

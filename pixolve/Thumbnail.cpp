@@ -3,6 +3,7 @@
 #include "PageAreas.h"
 
 #include <array>
+#include <bit>
 #include <cstring>
 #include <vector>
 
@@ -40,88 +41,227 @@ std::vector<AreaTap> areaTaps(int src, int dst)
     return taps;
 }
 
-// Sum of count bytes taken every `step` bytes.
-template <int Step> std::uint64_t sumBytes(const std::uint8_t *p, int count)
-{
-    std::uint64_t total = 0;
-    // 32-bit partial sums cannot overflow within 2^24 bytes.
-    while (count > 0) {
-        const int chunk = std::min(count, 1 << 24);
-        std::uint32_t part = 0;
-        for (int i = 0; i < chunk; ++i)
-            part += p[std::size_t(i) * Step];
-        total += part;
-        p += std::size_t(chunk) * Step;
-        count -= chunk;
-    }
-    return total;
-}
-
-// Adds one source row, weighted by wy, into the sums of one result row.
-template <int Channels>
-void addRow(const std::uint8_t *src, const std::vector<AreaTap> &taps, std::uint64_t interiorWeight,
-            std::uint64_t wy, std::uint64_t *acc)
+// Horizontal sums of one row of values: for every result column and channel, the values
+// weighted by their overlap with the column.
+template <int Channels, typename Value>
+void rowSums(const Value *src, const std::vector<AreaTap> &taps, std::uint64_t interiorWeight,
+             std::uint64_t *out)
 {
     for (std::size_t j = 0; j < taps.size(); ++j) {
         const AreaTap &t = taps[j];
-        for (int c = 0; c < Channels; ++c) {
-            const std::uint8_t *p = src + c;
-            std::uint64_t h = t.firstWeight * p[std::size_t(t.first) * Channels];
-            if (t.last > t.first) {
-                h += t.lastWeight * p[std::size_t(t.last) * Channels];
-                const int inner = t.last - t.first - 1;
-                if (inner > 0)
-                    h += interiorWeight * sumBytes<Channels>(p + std::size_t(t.first + 1) * Channels, inner);
-            }
-            acc[j * Channels + std::size_t(c)] += h * wy;
+        const Value *first = src + std::size_t(t.first) * Channels;
+        std::uint64_t h[Channels];
+        for (int c = 0; c < Channels; ++c)
+            h[c] = t.firstWeight * first[c];
+        if (t.last > t.first) {
+            const Value *last = src + std::size_t(t.last) * Channels;
+            std::uint64_t inner[Channels] = {};
+            for (const Value *q = first + Channels; q < last; q += Channels)
+                for (int c = 0; c < Channels; ++c)
+                    inner[c] += q[c];
+            for (int c = 0; c < Channels; ++c)
+                h[c] += interiorWeight * inner[c] + t.lastWeight * last[c];
         }
+        for (int c = 0; c < Channels; ++c)
+            out[j * Channels + std::size_t(c)] = h[c];
     }
 }
 
-// Bitonal row to grey: ink 0, paper 255.
-void unpackGrey(const std::uint8_t *row, int width, bool lightZero, std::uint8_t *grey)
-{
-    static const auto table = [] {
-        std::array<std::array<std::uint8_t, 8>, 256> t{};
-        for (int b = 0; b < 256; ++b)
-            for (int k = 0; k < 8; ++k)
-                t[std::size_t(b)][std::size_t(k)] = ((b >> (7 - k)) & 1) ? 255 : 0;
-        return t;
-    }();
-    const std::uint8_t flip = lightZero ? 0xFF : 0x00; // paper bits become 1
-    int x = 0;
-    for (; x + 8 <= width; x += 8)
-        std::memcpy(grey + x, table[std::uint8_t(row[x >> 3] ^ flip)].data(), 8);
-    for (; x < width; ++x)
-        grey[x] = (getBit(row, x) ^ (flip & 1)) ? 255 : 0;
-}
+// Column totals of a run of page rows that all weigh the same. Rows are added eight
+// values at a time into narrow lanes of 64-bit words (bytes for bitonal rows, 16 bits for
+// grey and colour rows) and the lanes are emptied into 32-bit totals before they can
+// overflow. Bitonal rows add 1 per paper pixel.
+class ColumnTotals {
+public:
+    ColumnTotals(ConstImageView src, bool lightZero) : m_src(src), m_flip(lightZero ? 0xFF : 0x00)
+    {
+        m_values = src.bitCount == 1 ? std::size_t(src.width)
+                                     : std::size_t(src.width) * std::size_t(src.bitCount / 8);
+        m_words = (m_values + 7) / 8;
+        m_totals.resize(m_words * 8);
+        m_lanes.resize(src.bitCount == 1 ? m_words : 2 * m_words);
+        m_tail.resize(8);
+    }
+
+    // Totals of rows [first, end), one per value of a row (per pixel and channel).
+    const std::uint32_t *sum(int first, int end)
+    {
+        std::fill(m_totals.begin(), m_totals.end(), 0u);
+        std::fill(m_lanes.begin(), m_lanes.end(), 0u);
+        const int capacity = m_src.bitCount == 1 ? 255 : 257; // rows a lane can hold
+        int inLanes = 0;
+        for (int y = first; y < end; ++y) {
+            if (inLanes == capacity) {
+                empty();
+                inLanes = 0;
+            }
+            if (m_src.bitCount == 1)
+                addBits(m_src.row(y));
+            else
+                addBytes(m_src.row(y));
+            ++inLanes;
+        }
+        empty();
+        return m_totals.data();
+    }
+
+private:
+    // Per byte of a bitonal row, its eight pixels as byte lanes of 1 (paper) or 0.
+    static const std::uint64_t *spread()
+    {
+        static const auto table = [] {
+            std::array<std::uint64_t, 256> t{};
+            for (int b = 0; b < 256; ++b) {
+                std::uint8_t lanes[8];
+                for (int k = 0; k < 8; ++k)
+                    lanes[k] = std::uint8_t((b >> (7 - k)) & 1);
+                std::memcpy(&t[std::size_t(b)], lanes, 8);
+            }
+            return t;
+        }();
+        return table.data();
+    }
+
+    void addBits(const std::uint8_t *row)
+    {
+        const std::uint64_t *table = spread();
+        // Pixels past the width land in lanes that are never read.
+        for (std::size_t k = 0; k < m_words; ++k)
+            m_lanes[k] += table[std::uint8_t(row[k] ^ m_flip)];
+    }
+
+    void addBytes(const std::uint8_t *row)
+    {
+        constexpr std::uint64_t Even = 0x00FF00FF00FF00FFull;
+        const std::size_t full = m_values / 8;
+        for (std::size_t k = 0; k < m_words; ++k) {
+            std::uint64_t w;
+            if (k < full) {
+                std::memcpy(&w, row + 8 * k, 8);
+            } else {
+                std::memcpy(m_tail.data(), row + 8 * k, m_values - 8 * k);
+                std::memcpy(&w, m_tail.data(), 8);
+            }
+            m_lanes[2 * k] += w & Even;
+            m_lanes[2 * k + 1] += (w >> 8) & Even;
+        }
+    }
+
+    void empty()
+    {
+        if (m_src.bitCount == 1) {
+            for (std::size_t k = 0; k < m_words; ++k) {
+                std::uint8_t lanes[8];
+                std::memcpy(lanes, &m_lanes[k], 8);
+                for (int i = 0; i < 8; ++i)
+                    m_totals[8 * k + std::size_t(i)] += lanes[i];
+                m_lanes[k] = 0;
+            }
+            return;
+        }
+        // Lane i of the even word holds byte 2i of the eight, the odd word byte 2i + 1
+        // (little-endian loads, see addBytes()).
+        for (std::size_t k = 0; k < m_words; ++k) {
+            for (int i = 0; i < 4; ++i) {
+                m_totals[8 * k + std::size_t(2 * i)] += std::uint32_t((m_lanes[2 * k] >> (16 * i)) & 0xFFFF);
+                m_totals[8 * k + std::size_t(2 * i + 1)] +=
+                    std::uint32_t((m_lanes[2 * k + 1] >> (16 * i)) & 0xFFFF);
+            }
+            m_lanes[2 * k] = m_lanes[2 * k + 1] = 0;
+        }
+    }
+
+    ConstImageView m_src;
+    std::uint8_t m_flip; // makes paper bits 1
+    std::size_t m_values = 0;
+    std::size_t m_words = 0;
+    std::vector<std::uint32_t> m_totals;
+    std::vector<std::uint64_t> m_lanes;
+    std::vector<std::uint8_t> m_tail;
+};
+
+// Horizontal sums of a bitonal row seen as grey (ink 0, paper 255), from running counts
+// of paper pixels per byte rather than an unpacked row.
+class BitRowSums {
+public:
+    BitRowSums(int width, bool lightZero)
+        : m_flip(lightZero ? 0xFF : 0x00), m_prefix((std::size_t(width) + 7) / 8 + 1, 0)
+    {
+    }
+
+    void operator()(const std::uint8_t *row, const std::vector<AreaTap> &taps, std::uint64_t interiorWeight,
+                    std::uint64_t *out)
+    {
+        static constexpr auto ones = [] {
+            std::array<std::uint8_t, 256> t{};
+            for (int b = 0; b < 256; ++b)
+                t[std::size_t(b)] = std::uint8_t(std::popcount(unsigned(b)));
+            return t;
+        }();
+        for (std::size_t b = 0; b + 1 < m_prefix.size(); ++b)
+            m_prefix[b + 1] = m_prefix[b] + ones[std::uint8_t(row[b] ^ m_flip)];
+        // Paper pixels in [0, x).
+        auto paperBefore = [&](int x) {
+            std::uint32_t n = m_prefix[std::size_t(x >> 3)];
+            if (x & 7)
+                n += ones[std::uint8_t((row[x >> 3] ^ m_flip) & (0xFF00u >> (x & 7)))];
+            return std::uint64_t(n);
+        };
+        auto paperAt = [&](int x) { return std::uint64_t(((row[x >> 3] ^ m_flip) >> (7 - (x & 7))) & 1); };
+        for (std::size_t j = 0; j < taps.size(); ++j) {
+            const AreaTap &t = taps[j];
+            std::uint64_t h = t.firstWeight * paperAt(t.first);
+            if (t.last > t.first)
+                h += t.lastWeight * paperAt(t.last) +
+                     interiorWeight * (paperBefore(t.last) - paperBefore(t.first + 1));
+            out[j] = 255 * h;
+        }
+    }
+
+private:
+    std::uint8_t m_flip; // makes paper bits 1
+    std::vector<std::uint32_t> m_prefix;
+};
 
 template <int Channels> void reduce(ConstImageView src, bool lightZero, ImageView dst)
 {
+    static_assert(std::endian::native == std::endian::little, "byte lanes assume little-endian loads");
     const std::vector<AreaTap> tx = areaTaps(src.width, dst.width);
     const std::vector<AreaTap> ty = areaTaps(src.height, dst.height);
     const std::uint64_t total = std::uint64_t(src.width) * std::uint64_t(src.height);
     const std::size_t values = std::size_t(dst.width) * Channels;
+    const std::uint64_t dw = std::uint64_t(dst.width);
     // Work is counted in source bytes so that only large pages are split over threads.
     const std::size_t bytesPerResultRow =
         src.stride * (std::size_t(src.height) / std::size_t(dst.height) + 1);
 
     forRowBands(dst.height, bytesPerResultRow, [&](int firstRow, int endRow) {
-        std::vector<std::uint64_t> acc(values);
-        std::vector<std::uint8_t> grey(src.bitCount == 1 ? std::size_t(src.width) : 0);
-        auto sourceRow = [&](int y) -> const std::uint8_t * {
-            if (src.bitCount != 1)
-                return src.row(y);
-            unpackGrey(src.row(y), src.width, lightZero, grey.data());
-            return grey.data();
+        std::vector<std::uint64_t> acc(values), sums(values);
+        BitRowSums bitSums(src.bitCount == 1 ? src.width : 0, lightZero);
+        ColumnTotals columns(src, lightZero);
+        // A page row weighted by its overlap with the result row.
+        auto addEdgeRow = [&](int y, std::uint64_t wy) {
+            if (src.bitCount == 1)
+                bitSums(src.row(y), tx, dw, sums.data());
+            else
+                rowSums<Channels>(src.row(y), tx, dw, sums.data());
+            for (std::size_t i = 0; i < values; ++i)
+                acc[i] += sums[i] * wy;
         };
         for (int r = firstRow; r < endRow; ++r) {
             std::fill(acc.begin(), acc.end(), 0);
             const AreaTap &t = ty[std::size_t(r)];
-            for (int y = t.first; y <= t.last; ++y) {
-                const std::uint64_t wy =
-                    y == t.first ? t.firstWeight : (y == t.last ? t.lastWeight : std::uint64_t(dst.height));
-                addRow<Channels>(sourceRow(y), tx, std::uint64_t(dst.width), wy, acc.data());
+            addEdgeRow(t.first, t.firstWeight);
+            if (t.last > t.first)
+                addEdgeRow(t.last, t.lastWeight);
+            // The rows in between weigh the same (dst.height each): add them up by column
+            // first and reduce the totals once.
+            if (t.last - t.first > 1) {
+                const std::uint32_t *totals = columns.sum(t.first + 1, t.last);
+                rowSums<Channels>(totals, tx, dw, sums.data());
+                const std::uint64_t scale = std::uint64_t(dst.height) * (src.bitCount == 1 ? 255u : 1u);
+                for (std::size_t i = 0; i < values; ++i)
+                    acc[i] += sums[i] * scale;
             }
             std::uint8_t *d = dst.row(r);
             for (std::size_t i = 0; i < values; ++i)

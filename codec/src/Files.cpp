@@ -15,7 +15,7 @@ MappedFile::MappedFile(const char *path)
 {
     if (!path || !*path)
         return;
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return;
     struct stat st {};
@@ -40,9 +40,13 @@ PendingFile::PendingFile(const char *target)
     if (!target || !*target)
         return;
     m_target = target;
+    // A short hidden name in the target's folder, so that the rename stays within one
+    // file system and a target name near the length limit still works.
+    const std::size_t slash = m_target.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : m_target.substr(0, slash + 1);
     static std::atomic<unsigned> counter{0};
     for (int attempt = 0; attempt < 16 && m_fd < 0; ++attempt) {
-        m_path = m_target + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+        m_path = folder + ".codec-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
         m_fd = ::open(m_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (m_fd < 0 && errno != EEXIST)
             break;

@@ -21,7 +21,6 @@ namespace {
 struct JpegErrors {
     jpeg_error_mgr pub;
     std::jmp_buf jump;
-    bool truncated;
 };
 
 [[noreturn]] void onJpegError(j_common_ptr cinfo)
@@ -32,9 +31,17 @@ struct JpegErrors {
 void onJpegMessage(j_common_ptr cinfo, int level)
 {
     auto *errors = reinterpret_cast<JpegErrors *>(cinfo->err);
-    // A file cut short decodes to grey filler with only a warning; treat it as broken.
-    if (level < 0 && errors->pub.msg_code == JWRN_JPEG_EOF)
-        errors->truncated = true;
+    // Data that ends early or runs into a marker would decode to grey filler with only
+    // a warning; treat the file as broken and stop at once rather than fill a tall page.
+    if (level >= 0 || (errors->pub.msg_code != JWRN_JPEG_EOF && errors->pub.msg_code != JWRN_HIT_MARKER))
+        return;
+    if (cinfo->is_decompressor) {
+        // Missing only the end marker after the last row is harmless.
+        auto *d = reinterpret_cast<j_decompress_ptr>(cinfo);
+        if (d->output_height > 0 && d->output_scanline >= d->output_height)
+            return;
+    }
+    std::longjmp(errors->jump, 1);
 }
 
 void silence(j_common_ptr) {}
@@ -45,7 +52,6 @@ void initErrors(JpegErrors &errors)
     errors.pub.error_exit = onJpegError;
     errors.pub.emit_message = onJpegMessage;
     errors.pub.output_message = silence;
-    errors.truncated = false;
 }
 
 // Refuses progressive files with absurd numbers of scans, which take minutes to decode.
@@ -137,10 +143,6 @@ int decodeJpeg(const std::uint8_t *data, std::size_t size, DecodedPage &out, std
     }
     jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
-    if (errors.truncated) {
-        out.dib = NewDib();
-        return 0;
-    }
     return 1;
 }
 

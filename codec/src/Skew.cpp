@@ -21,6 +21,22 @@ using PixPtr = std::unique_ptr<PIX, PixDeleter>;
 
 void quiet(const char *) {}
 
+// Leptonica reports to stderr; keeps it quiet for one call.
+class QuietLeptonica {
+public:
+    QuietLeptonica() : m_severity(setMsgSeverity(L_SEVERITY_NONE)) { leptSetStderrHandler(quiet); }
+    ~QuietLeptonica()
+    {
+        leptSetStderrHandler(nullptr);
+        setMsgSeverity(m_severity);
+    }
+    QuietLeptonica(const QuietLeptonica &) = delete;
+    QuietLeptonica &operator=(const QuietLeptonica &) = delete;
+
+private:
+    l_int32 m_severity;
+};
+
 // Grey levels below this count as ink.
 constexpr int kInkLevel = 128;
 
@@ -77,10 +93,9 @@ constexpr float kSweepRange = 7.0f;
 
 double measureSkew(const DibView &page)
 {
-    setMsgSeverity(L_SEVERITY_NONE);
-    leptSetStderrHandler(quiet);
     if (page.width < 32 || page.height < 32)
         return 0;
+    QuietLeptonica quietness;
     PixPtr pix = inkImage(page);
     if (!pix)
         return 0;

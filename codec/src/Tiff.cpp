@@ -162,13 +162,13 @@ bool readStrips(TIFF *tif, PageKind kind, bool invert, NewDib &dib, int width, i
     std::uint32_t rowsPerStrip = 0;
     TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
     rowsPerStrip = std::clamp<std::uint32_t>(rowsPerStrip, 1, std::uint32_t(height));
-    std::vector<std::uint8_t> buffer(stripSize);
+    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(stripSize));
     const std::uint32_t strips = TIFFNumberOfStrips(tif);
     int y = 0;
     for (std::uint32_t s = 0; s < strips && y < height; ++s) {
         const int rows = int(std::min<std::uint32_t>(rowsPerStrip, std::uint32_t(height - y)));
         const tmsize_t expected = tmsize_t(std::uint64_t(rows) * scanline);
-        if (expected > tmsize_t(buffer.size()) ||
+        if (std::uint64_t(expected) > stripSize ||
             TIFFReadEncodedStrip(tif, s, buffer.data(), expected) != expected)
             return false;
         for (int r = 0; r < rows; ++r, ++y) {
@@ -457,12 +457,14 @@ int decodeTiff(const std::uint8_t *data, std::size_t size, int page, DecodedPage
     TiffMessages messages;
     Options opts = makeOptions(messages, maxPixelBytes);
     MemStream stream{data, size, nullptr, 0};
-    TiffPtr tif(openMemory(stream, "rm", opts.get()));
+    TiffPtr tif(openMemory(stream, "r", opts.get()));
     if (!tif)
         return 0;
     const tdir_t pages = TIFFNumberOfDirectories(tif.get());
-    if (pages == 0 || pages > 0x7FFFFFFF || tdir_t(page) >= pages ||
-        !TIFFSetDirectory(tif.get(), tdir_t(page)))
+    if (pages == 0 || pages > 0x7FFFFFFF || tdir_t(page) >= pages)
+        return 0;
+    // The first directory is already read; reading it again costs as much as a small page.
+    if (page > 0 && !TIFFSetDirectory(tif.get(), tdir_t(page)))
         return 0;
     if (!decodeDirectory(tif.get(), out, maxPixelBytes) || messages.error) {
         out.dib = NewDib();
@@ -502,7 +504,7 @@ bool findG4Strip(const std::uint8_t *data, std::size_t size, G4Data &out)
     TiffMessages messages;
     Options opts = makeOptions(messages, kMaxPixelBytes);
     MemStream stream{data, size, nullptr, 0};
-    TiffPtr tif(openMemory(stream, "rm", opts.get()));
+    TiffPtr tif(openMemory(stream, "r", opts.get()));
     if (!tif)
         return false;
     std::uint32_t width = 0, height = 0, t6 = 0;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace arkavo;
 using namespace arkavo::test;
 
@@ -40,6 +42,16 @@ TEST(IsBlankPage, GreyBelowTheThresholdIsBlack)
         GlobalBlock page = makePage(PageKind{c.bitCount}, 16, 16, [&](int, int) { return c.grey; });
         EXPECT_EQ(IsBlankPage(page.get(), c.threshold), c.want)
             << c.bitCount << "-bit grey " << c.grey << " threshold " << c.threshold;
+    }
+    // Colour pixels are judged by their luminance, not by any one channel: blue-green-red
+    // (250, 100, 250) has luminance 162, (10, 255, 255) 227.
+    for (int bitCount : {24, 32}) {
+        GlobalBlock page =
+            makeDib(16, 16, bitCount, [](int x, int) { return x < 8 ? 0xFA64FAu : 0xFFFF0Au; });
+        EXPECT_EQ(IsBlankPage(page.get(), 200), 5000) << bitCount;
+        EXPECT_EQ(IsBlankPage(page.get(), 163), 5000) << bitCount;
+        EXPECT_EQ(IsBlankPage(page.get(), 162), 0) << bitCount;
+        EXPECT_EQ(IsBlankPage(page.get(), 228), 10000) << bitCount;
     }
     // Bitonal pages hold grey 0 and 255 only: ink is black from threshold 1 on.
     for (bool lightZero : {false, true}) {
@@ -162,6 +174,57 @@ TEST(Thumbnail, EachPixelIsTheMeanOfTheAreaItCovers)
     for (int y = 0; y < 8; ++y)
         for (int x = 0; x < 8; ++x)
             EXPECT_EQ(b.pixel(x, y), std::uint32_t(10 + x / 4 + 2 * (y / 4)));
+}
+
+TEST(Thumbnail, MatchesAreaMeansWorkedOutDirectly)
+{
+    // Uneven factors, and one result row covering 300 page rows (more than narrow running
+    // sums can hold before they are emptied).
+    struct Case {
+        int w, h, bw, bh;
+    } cases[] = {{97, 61, 13, 40}, {300, 3000, 1, 10}, {45, 700, 90, 7}};
+    for (const PageKind &kind : AllKinds)
+        for (const Case &c : cases) {
+            // Mostly light values, so that overflowing sums would show.
+            GlobalBlock page = makeDib(
+                c.w, c.h, kind.bitCount,
+                [&](int x, int y) {
+                    return kind.bitCount == 1 ? noisePixel(x, y, 1)
+                                              : noisePixel(x, y, kind.bitCount) | 0xE0E0E0E0u;
+                },
+                kind.options());
+            GlobalBlock out(Thumbnail(page.get(), c.bw, c.bh));
+            ASSERT_TRUE(out);
+            const DibReader in(page.get()), res(out.get());
+            const int channels = kind.bitCount <= 8 ? 1 : kind.bitCount / 8;
+            // Grey level (or channel byte) of a page pixel, bitonal pixels by polarity.
+            auto value = [&](int x, int y, int ch) -> double {
+                const std::uint32_t v = in.pixel(x, y, true);
+                if (kind.bitCount == 1)
+                    return (v == 1) != kind.lightZero ? 255.0 : 0.0;
+                return double((v >> (8 * ch)) & 0xFF);
+            };
+            const double sx = double(c.w) / res.width(), sy = double(c.h) / res.height();
+            for (int ty = 0; ty < res.height(); ++ty)
+                for (int tx = 0; tx < res.width(); ++tx)
+                    for (int ch = 0; ch < channels; ++ch) {
+                        double sum = 0;
+                        for (int y = int(ty * sy); y < c.h && y < (ty + 1) * sy; ++y)
+                            for (int x = int(tx * sx); x < c.w && x < (tx + 1) * sx; ++x) {
+                                const double ox =
+                                    std::min<double>(x + 1, (tx + 1) * sx) - std::max<double>(x, tx * sx);
+                                const double oy =
+                                    std::min<double>(y + 1, (ty + 1) * sy) - std::max<double>(y, ty * sy);
+                                sum += value(x, y, ch) * ox * oy;
+                            }
+                        const double mean = sum / (sx * sy);
+                        const std::uint8_t *px =
+                            res.row(ty) +
+                            std::size_t(tx) * std::size_t(channels == 1 ? 1 : kind.bitCount / 8);
+                        EXPECT_NEAR(px[ch], mean, 0.51) << kind.name() << " " << c.w << " x " << c.h
+                                                        << " at (" << tx << ", " << ty << ") channel " << ch;
+                    }
+        }
 }
 
 TEST(Thumbnail, BadArgumentsGiveNull)

@@ -128,6 +128,28 @@ TEST(RemoveBorder, BitonalPageKeepsEveryPixelOutsideTheWhitenedAreas)
     }
 }
 
+TEST(RemoveBorder, ShortPagesFollowTheWalkLimits)
+{
+    // Columns 8..11 are dark in rows 0 and 1 only. On a five-row page the walk down starts
+    // on row 1, its last row, and stops there: rows 1..4 of those columns are whitened.
+    // Six rows start the walk on a light row; four rows are too few to walk.
+    for (const PageKind &kind : AllKinds)
+        for (int H : {4, 5, 6}) {
+            const int W = 20;
+            GlobalBlock page =
+                makePage(kind, W, H, [](int x, int y) { return x >= 8 && x < 12 && y <= 1 ? 0 : 255; });
+            GlobalBlock out = removeBorder(page, 128);
+            ASSERT_TRUE(out);
+            EXPECT_TRUE(whitenedExactly(DibReader(page.get()), DibReader(out.get()), kind,
+                                        [&](int x, int y) {
+                                            const bool edges = y == H - 1 || x == W - 1 ||
+                                                               (kind.bitCount == 1 && (x == 0 || x == W - 2));
+                                            return edges || (H == 5 && x >= 8 && x < 12 && y >= 1);
+                                        }))
+                << kind.name() << " H=" << H;
+        }
+}
+
 TEST(RemoveBorder, TinyAndMalformedPagesAreSafe)
 {
     for (const PageKind &kind : AllKinds)
