@@ -20,6 +20,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QScreen>
 #include <QSlider>
 #include <QToolBar>
@@ -73,6 +74,30 @@ QSlider *makeTrack(QWidget *parent, const char *name, const QString &hint, int m
     return track;
 }
 
+// Pictures of the two mouse tools: a dashed frame for selecting, crossed arrows for moving.
+QIcon ToolIcon(bool selection)
+{
+    QPixmap pixmap(24, 24);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    if (selection) {
+        p.setPen(QPen(Qt::black, 1.5, Qt::DashLine));
+        p.drawRect(QRectF(4.5, 5.5, 15, 13));
+    } else {
+        p.setPen(QPen(Qt::black, 1.8));
+        p.drawLine(QPointF(12, 3), QPointF(12, 21));
+        p.drawLine(QPointF(3, 12), QPointF(21, 12));
+        const QPointF heads[4][3] = {{{9, 6}, {12, 3}, {15, 6}},
+                                     {{9, 18}, {12, 21}, {15, 18}},
+                                     {{6, 9}, {3, 12}, {6, 15}},
+                                     {{18, 9}, {21, 12}, {18, 15}}};
+        for (const auto &h : heads)
+            p.drawPolyline(h, 3);
+    }
+    return QIcon(pixmap);
+}
+
 } // namespace
 
 int AbsoluteIndex(const QTreeWidgetItem *node)
@@ -119,6 +144,9 @@ TForm5::TForm5(TForm1 *form1, QWidget *parent) : QWidget(parent), Form1(form1)
 
     ControlBar1 = new QWidget(this);
     ControlBar1->setObjectName(QStringLiteral("ControlBar1"));
+    // The viewer lies over the page list: nothing of the list may show through.
+    setAutoFillBackground(true);
+    ControlBar1->setAutoFillBackground(true);
     new TBandLayout(ControlBar1);
     auto icon = [this](const char *command) {
         QAction *a = Form1 ? Form1->Action(QString::fromLatin1(command)) : nullptr;
@@ -146,15 +174,8 @@ TForm5::TForm5(TForm1 *form1, QWidget *parent) : QWidget(parent), Form1(form1)
         b->setEnabled(false);
 
     QToolBar *tools = addBar(ControlBar1, "ToolBar3");
-    btn_selectrect =
-        addButton(tools, "btn_selectrect", QString(), QIcon::fromTheme(QStringLiteral("edit-select")));
-    btn_move = addButton(tools, "btn_move", QString(), QIcon::fromTheme(QStringLiteral("transform-move")));
-    btn_selectrect->setToolTip(QString());
-    btn_move->setToolTip(QString());
-    if (btn_selectrect->icon().isNull())
-        btn_selectrect->setText(QStringLiteral("▭"));
-    if (btn_move->icon().isNull())
-        btn_move->setText(QStringLiteral("✋"));
+    btn_selectrect = addButton(tools, "btn_selectrect", QString(), ToolIcon(true));
+    btn_move = addButton(tools, "btn_move", QString(), ToolIcon(false));
     btn_selectrect->setCheckable(true);
     btn_move->setCheckable(true);
     btn_selectrect->setChecked(true);
