@@ -98,6 +98,13 @@ void TForm1::ConnectViewer(TForm5 *viewer)
         });
     }
 
+    // Closing the main window closes the viewer first, which writes back a changed page.
+    installEventFilter(new EventHook(viewer, [this](QObject *watched, QEvent *event) {
+        if (watched == this && event->type() == QEvent::Close && Viewer && !Viewer->isHidden())
+            Viewer->CloseViewer();
+        return false;
+    }));
+
     // A left double-click on the picture returns to the page list; the click still
     // reaches the picture.
     if (viewer->OviscoPicture) {

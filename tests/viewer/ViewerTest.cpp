@@ -300,6 +300,15 @@ TEST_F(Viewer, LeavingAChangedPageWritesItBackAndRemakesItsThumbnail)
     EXPECT_EQ(QFileInfo(pagePath("A", 2)).lastModified(), before);
 }
 
+TEST_F(Viewer, ClosingTheMainWindowWritesBackTheShownPage)
+{
+    single();
+    viewer->SetViewerImage({0, 0, Invert(viewer->GetViewerImage().Dib)});
+    form->close();
+    EXPECT_EQ(filePixel(pagePath("A", 1)), 245);
+    EXPECT_EQ(viewer->ShownDib(), nullptr);
+}
+
 TEST_F(Viewer, MovedBrightnessBarAsksAndWritesBackEitherWay)
 {
     const struct {
