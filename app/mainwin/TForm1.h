@@ -150,4 +150,20 @@ private:
     bool m_listReloaded = false;
     bool m_loadingThumbnails = false;
     bool m_suppressSelect = false;
+
+    // ---- Single-page viewer ----
+public:
+    // Embeds the viewer in Panel3 and routes the view, zoom and navigation commands to it.
+    void ConnectViewer(class TForm5 *viewer);
+    TForm5 *Viewer = nullptr;
+    void MN_VIEW_SINGLEClick();
+    void ListView1DblClick();
+    void MN_VIEW_THUMBNAILClick();
+    // Delete in single-page mode when neither the tree nor the page list has the focus:
+    // the viewer's selection goes to EraseViewerSelection, otherwise the shown page is deleted.
+    void ViewerDeleteClick();
+    std::function<void()> EraseViewerSelection;
+
+private:
+    void selectAfterViewerDelete(int k);
 };

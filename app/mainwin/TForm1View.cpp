@@ -1,0 +1,210 @@
+// The main window's side of single-page mode: switching between the page list and the
+// embedded viewer, and the menu commands that the viewer carries out.
+#include "TForm1.h"
+
+#include "Messages.h"
+#include "PageListView.h"
+#include "TForm5.h"
+#include "TFormBrightContrast.h"
+#include "TImageManager.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QEvent>
+#include <QLayout>
+#include <QMouseEvent>
+#include <QTreeWidget>
+
+#include "ovisco/OviscoInterface.h"
+
+namespace {
+
+// Calls Handler for the events of one kind that reach the watched objects.
+class EventHook : public QObject {
+public:
+    EventHook(QObject *parent, std::function<bool(QObject *, QEvent *)> handler)
+        : QObject(parent), m_handler(std::move(handler))
+    {
+    }
+    bool eventFilter(QObject *watched, QEvent *event) override { return m_handler(watched, event); }
+
+private:
+    std::function<bool(QObject *, QEvent *)> m_handler;
+};
+
+} // namespace
+
+void TForm1::ConnectViewer(TForm5 *viewer)
+{
+    Viewer = viewer;
+    // The viewer lies over the page list and fills the right-hand area.
+    viewer->setParent(Panel3);
+    viewer->setGeometry(Panel3->rect());
+    viewer->hide();
+    Panel3->installEventFilter(new EventHook(viewer, [this](QObject *watched, QEvent *event) {
+        if (watched == Panel3 && event->type() == QEvent::Resize && Viewer)
+            Viewer->setGeometry(Panel3->rect());
+        return false;
+    }));
+    // The track bars live on the brightness and contrast dialog.
+    viewer->ToolBar_BrightContrast->setParent(viewer->FormBrightContrast->Panel1);
+    viewer->FormBrightContrast->Panel1->layout()->addWidget(viewer->ToolBar_BrightContrast);
+    viewer->ToolBar_BrightContrast->show();
+
+    ShowPage = [viewer](int index) { viewer->ShowPage(index); };
+    SetCurrentFile = [viewer](int n) { viewer->SetCurrentFile(n); };
+    ViewerHasImage = [viewer] { return viewer->HasImage(); };
+
+    auto on = [this](const char *name, auto handler) {
+        if (QAction *a = Action(QString::fromLatin1(name)))
+            connect(a, &QAction::triggered, this, handler);
+    };
+    on("MN_VIEW_SINGLE", [this] { MN_VIEW_SINGLEClick(); });
+    on("MN_VIEW_THUMBNAIL", [this] { MN_VIEW_THUMBNAILClick(); });
+    connect(ListView1, &QListWidget::itemDoubleClicked, this, [this] { ListView1DblClick(); });
+
+    on("MN_ZOOM_IN", [viewer] { viewer->btn_ZoomInClick(); });
+    on("MN_ZOOM_OUT", [viewer] { viewer->btn_ZoomOutClick(); });
+    on("MN_ZOOM_FITWIDTH", [viewer] { viewer->btn_ZOOM_FITWIDTHClick(); });
+    on("MN_ZOOM_FITHEIGHT", [viewer] { viewer->btn_ZOOM_FITHEIGHTClick(); });
+    on("MN_ZOOM_BESTFIT", [viewer] { viewer->btn_ZOOM_BESTFITClick(); });
+    on("MN_ZOOM_ACTUALSIZE", [viewer] { viewer->btn_ZOOM_ACTUALSIZEClick(); });
+    for (const char *percent : {"25", "50", "75", "100", "200", "400"}) {
+        const QString text = QString::fromLatin1(percent);
+        if (QAction *a = Action(QStringLiteral("MN_ZOOM_") + text))
+            connect(a, &QAction::triggered, this, [viewer, text] {
+                viewer->ComboBox2->setEditText(text);
+                viewer->ComboBox2Apply();
+            });
+    }
+    on("MN_NAVIGATION_FIRSTPAGE", [viewer] { viewer->btn_FirstPageClick(); });
+    on("MN_NAVIGATION_PREVIOUSPAGE", [viewer] { viewer->btn_PreviousPageClick(); });
+    on("MN_NAVIGATION_NEXTPAGE", [viewer] { viewer->btn_NextPageClick(); });
+    on("MN_NAVIGATION_LASTPAGE", [viewer] { viewer->btn_LastPageClick(); });
+    on("MN_IMAGE_BRIGHTCONTRAST", [viewer] { viewer->btnBrightContrastClick(); });
+
+    // Delete: with neither the tree nor the page list focused, single-page mode deletes
+    // in the viewer; everything else stays with the main handler.
+    if (QAction *del = Action(QStringLiteral("MN_FILE_DELETE"))) {
+        disconnect(del, &QAction::triggered, this, &TForm1::MN_FILE_DELETEClick);
+        connect(del, &QAction::triggered, this, [this] {
+            const bool tree = TreeView1->hasFocus() && TreeView1->currentItem();
+            const bool list = ListView1->hasFocus() && !ListView1->selectedItems().isEmpty();
+            if (!tree && !list && Action(QStringLiteral("MN_VIEW_SINGLE"))->isChecked())
+                ViewerDeleteClick();
+            else
+                MN_FILE_DELETEClick();
+        });
+    }
+
+    // Closing the main window closes the viewer first, which writes back a changed page.
+    installEventFilter(new EventHook(viewer, [this](QObject *watched, QEvent *event) {
+        if (watched == this && event->type() == QEvent::Close && Viewer && !Viewer->isHidden())
+            Viewer->CloseViewer();
+        return false;
+    }));
+
+    // A left double-click on the picture returns to the page list; the click still
+    // reaches the picture.
+    if (viewer->OviscoPicture) {
+        auto *hook = new EventHook(viewer, [this](QObject *, QEvent *event) {
+            if (event->type() == QEvent::MouseButtonDblClick &&
+                static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton && Viewer &&
+                !Viewer->isHidden())
+                Viewer->CloseViewer();
+            return false;
+        });
+        QWidget *picture = viewer->OviscoPicture->widget();
+        picture->installEventFilter(hook);
+        for (QWidget *child : picture->findChildren<QWidget *>())
+            child->installEventFilter(hook);
+    }
+}
+
+void TForm1::MN_VIEW_SINGLEClick()
+{
+    if (!Viewer)
+        return;
+    ListView1->clearSelection();
+    Viewer->OpenViewer();
+    QCoreApplication::processEvents();
+    QListWidgetItem *item = ListView1->currentItem();
+    if (!item && ListView1->count() > 0)
+        item = ListView1->item(0);
+    if (item)
+        item->setSelected(true);
+}
+
+void TForm1::ListView1DblClick()
+{
+    if (!ListView1->selectedItems().isEmpty())
+        MN_VIEW_SINGLEClick();
+}
+
+void TForm1::MN_VIEW_THUMBNAILClick()
+{
+    if (Viewer && !Viewer->isHidden()) {
+        Viewer->CloseViewer();
+        return;
+    }
+    // Already in thumbnail mode: the command keeps its check mark.
+    Action(QStringLiteral("MN_VIEW_THUMBNAIL"))->setChecked(ListView1->viewMode() == QListView::IconMode);
+}
+
+void TForm1::ViewerDeleteClick()
+{
+    UpdateCommandStates();
+    if (!Viewer || !Viewer->HasImage() || !Action(QStringLiteral("MN_FILE_DELETE"))->isEnabled())
+        return;
+    if (!(Viewer->ViewerSelection == TViewerRect{})) {
+        if (EraseViewerSelection)
+            EraseViewerSelection();
+        return;
+    }
+    try {
+        if (Messages::Show(QStringLiteral("确定要删除选中图像吗?"), QStringLiteral("提示"), MsgIcon::Question,
+                           MsgButtons::YesNo, this) != MsgAnswer::Yes)
+            return;
+        int k = ListView1->count();
+        for (QListWidgetItem *item : ListView1->selectedItems())
+            k = std::min(k, ListView1->row(item));
+        if (k == ListView1->count())
+            k = Viewer->PageIndex;
+        QStringList paths;
+        ImageManager->GetSelectedPagePaths(paths);
+        if (paths.isEmpty() && !Viewer->PagePath.isEmpty())
+            paths << Viewer->PagePath;
+        // The page goes away: nothing of it is to be written back.
+        Viewer->ForgetChanges();
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        try {
+            ImageManager->DeletePages(&paths, true);
+        } catch (...) {
+        }
+        QApplication::restoreOverrideCursor();
+        selectAfterViewerDelete(k);
+    } catch (...) {
+    }
+    UpdateCommandStates();
+}
+
+void TForm1::selectAfterViewerDelete(int k)
+{
+    if (k >= 0 && k < ListView1->count())
+        ListView1->setCurrentRow(k, QItemSelectionModel::NoUpdate);
+    else if (ListView1->count() > 0)
+        ListView1->setCurrentRow(k - 1 >= 0 ? std::min(k - 1, ListView1->count() - 1) : 0,
+                                 QItemSelectionModel::NoUpdate);
+    QListWidgetItem *focused = ListView1->currentItem();
+    if (!focused || !Viewer)
+        return;
+    const QTreeWidgetItem *file = NodeAtAbsoluteIndex(TreeView1, Viewer->FileIndex);
+    const QString caption = file ? file->text(0) : QString();
+    const int row = ListView1->row(focused);
+    if (TPageListView::SubItem(focused, 0) == caption) {
+        ListView1->setCurrentRow(row);
+    } else if (row > 0 && TPageListView::SubItem(ListView1->item(row - 1), 0) == caption) {
+        ListView1->setCurrentRow(row - 1);
+    }
+}

@@ -1,0 +1,895 @@
+#include "TForm5.h"
+
+#include "ControlBar.h"
+#include "Controls.h"
+#include "FileHelpers.h"
+#include "Messages.h"
+#include "PageImport.h"
+#include "PageListView.h"
+#include "TForm1.h"
+#include "TFormBrightContrast.h"
+#include "TImageManager.h"
+
+#include "ovisco/OviscoInterface.h"
+#include "pixolve.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QEvent>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QScreen>
+#include <QSlider>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr int kBrightNeutral = 255;
+constexpr int kContrastNeutral = 100;
+
+QToolButton *addButton(QToolBar *bar, const char *name, const QString &hint, const QIcon &icon = {})
+{
+    auto *button = new QToolButton(bar);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setToolTip(hint);
+    button->setAutoRaise(true);
+    if (icon.isNull()) {
+        button->setText(hint);
+        button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    } else {
+        button->setIcon(icon);
+    }
+    bar->addWidget(button);
+    return button;
+}
+
+QToolBar *addBar(QWidget *band, const char *name)
+{
+    auto *bar = new QToolBar(band);
+    bar->setObjectName(QString::fromLatin1(name));
+    bar->setIconSize(QSize(24, 24));
+    band->layout()->addWidget(bar);
+    return bar;
+}
+
+QSlider *makeTrack(QWidget *parent, const char *name, const QString &hint, int max, int pos)
+{
+    auto *track = new QSlider(Qt::Horizontal, parent);
+    track->setObjectName(QString::fromLatin1(name));
+    track->setToolTip(hint);
+    track->setRange(0, max);
+    track->setValue(pos);
+    track->setTickPosition(QSlider::NoTicks);
+    track->setMinimumWidth(200);
+    return track;
+}
+
+// Pictures of the two mouse tools: a dashed frame for selecting, crossed arrows for moving.
+QIcon ToolIcon(bool selection)
+{
+    QPixmap pixmap(24, 24);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    if (selection) {
+        p.setPen(QPen(Qt::black, 1.5, Qt::DashLine));
+        p.drawRect(QRectF(4.5, 5.5, 15, 13));
+    } else {
+        p.setPen(QPen(Qt::black, 1.8));
+        p.drawLine(QPointF(12, 3), QPointF(12, 21));
+        p.drawLine(QPointF(3, 12), QPointF(21, 12));
+        const QPointF heads[4][3] = {{{9, 6}, {12, 3}, {15, 6}},
+                                     {{9, 18}, {12, 21}, {15, 18}},
+                                     {{6, 9}, {3, 12}, {6, 15}},
+                                     {{18, 9}, {21, 12}, {18, 15}}};
+        for (const auto &h : heads)
+            p.drawPolyline(h, 3);
+    }
+    return QIcon(pixmap);
+}
+
+} // namespace
+
+int AbsoluteIndex(const QTreeWidgetItem *node)
+{
+    if (!node || !node->treeWidget())
+        return -1;
+    int index = 0;
+    for (QTreeWidgetItemIterator it(node->treeWidget()); *it; ++it, ++index)
+        if (*it == node)
+            return index;
+    return -1;
+}
+
+QTreeWidgetItem *NodeAtAbsoluteIndex(QTreeWidget *tree, int index)
+{
+    if (!tree || index < 0)
+        return nullptr;
+    for (QTreeWidgetItemIterator it(tree); *it; ++it, --index)
+        if (index == 0)
+            return *it;
+    return nullptr;
+}
+
+int SaveImageFile(const TCodecImage &image, const QString &fileName)
+{
+    const QByteArray name = fileName.toUtf8();
+    const QString ext = QFileInfo(fileName).suffix().toLower();
+    if (ext == u"tif" || ext == u"tiff")
+        return SaveTIF(&image, name.constData(), CODEC_TIFF_DEFAULT, 0);
+    if (ext == u"bmp")
+        return SaveBMP(&image, name.constData());
+    if (ext == u"jpg" || ext == u"jpeg")
+        return SaveJPG(&image, name.constData());
+    return 0;
+}
+
+TForm5::TForm5(TForm1 *form1, QWidget *parent) : QWidget(parent), Form1(form1)
+{
+    setObjectName(QStringLiteral("Form5"));
+    setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    ControlBar1 = new QWidget(this);
+    ControlBar1->setObjectName(QStringLiteral("ControlBar1"));
+    // The viewer lies over the page list: nothing of the list may show through.
+    setAutoFillBackground(true);
+    ControlBar1->setAutoFillBackground(true);
+    new TBandLayout(ControlBar1);
+    auto icon = [this](const char *command) {
+        QAction *a = Form1 ? Form1->Action(QString::fromLatin1(command)) : nullptr;
+        return a ? a->icon() : QIcon();
+    };
+
+    QToolBar *files = addBar(ControlBar1, "ToolBar1");
+    btn_FirstFile =
+        addButton(files, "btn_FirstFile", QStringLiteral("首文件"), icon("MN_NAVIGATION_FIRSTFILE"));
+    btn_PreviousFile =
+        addButton(files, "btn_PreviousFile", QStringLiteral("前一文件"), icon("MN_NAVIGATION_PREVIOUSFILE"));
+    btn_NextFile =
+        addButton(files, "btn_NextFile", QStringLiteral("下一文件"), icon("MN_NAVIGATION_NEXTFILE"));
+    btn_LastFile = addButton(files, "btn_LastFile", QStringLiteral("尾文件"), icon("MN_NAVIGATION_LASTFILE"));
+    QToolBar *pages = addBar(ControlBar1, "ToolBar2");
+    btn_FirstPage =
+        addButton(pages, "btn_FirstPage", QStringLiteral("第一页"), icon("MN_NAVIGATION_FIRSTPAGE"));
+    btn_PreviousPage =
+        addButton(pages, "btn_PreviousPage", QStringLiteral("上一页"), icon("MN_NAVIGATION_PREVIOUSPAGE"));
+    btn_NextPage = addButton(pages, "btn_NextPage", QStringLiteral("下一页"), icon("MN_NAVIGATION_NEXTPAGE"));
+    btn_LastPage =
+        addButton(pages, "btn_LastPage", QStringLiteral("最后一页"), icon("MN_NAVIGATION_LASTPAGE"));
+    for (QToolButton *b : {btn_FirstFile, btn_PreviousFile, btn_NextFile, btn_LastFile, btn_FirstPage,
+                           btn_PreviousPage, btn_NextPage, btn_LastPage})
+        b->setEnabled(false);
+
+    QToolBar *tools = addBar(ControlBar1, "ToolBar3");
+    btn_selectrect = addButton(tools, "btn_selectrect", QString(), ToolIcon(true));
+    btn_move = addButton(tools, "btn_move", QString(), ToolIcon(false));
+    btn_selectrect->setCheckable(true);
+    btn_move->setCheckable(true);
+    btn_selectrect->setChecked(true);
+
+    QToolBar *zoom = addBar(ControlBar1, "ToolBar4");
+    btn_ZOOM_BESTFIT = addButton(zoom, "btn_ZOOM_BESTFIT", QString(), icon("MN_ZOOM_BESTFIT"));
+    btn_ZOOM_BESTFIT->setText(QStringLiteral("自定义(&C)..."));
+    btn_ZOOM_FITWIDTH =
+        addButton(zoom, "btn_ZOOM_FITWIDTH", QStringLiteral("适合宽度"), icon("MN_ZOOM_FITWIDTH"));
+    btn_ZOOM_FITHEIGHT =
+        addButton(zoom, "btn_ZOOM_FITHEIGHT", QStringLiteral("适合高度"), icon("MN_ZOOM_FITHEIGHT"));
+    btn_ZOOM_ACTUALSIZE =
+        addButton(zoom, "btn_ZOOM_ACTUALSIZE", QStringLiteral("实际大小"), icon("MN_ZOOM_ACTUALSIZE"));
+    ComboBox2 = new QComboBox(zoom);
+    ComboBox2->setObjectName(QStringLiteral("ComboBox2"));
+    ComboBox2->setEditable(true);
+    ComboBox2->setInsertPolicy(QComboBox::NoInsert);
+    ComboBox2->addItems({"25%", "50%", "75%", "100%", "200%", "400%"});
+    ComboBox2->setEditText(QStringLiteral("100%"));
+    ComboBox2->setMinimumWidth(80);
+    zoom->addWidget(ComboBox2);
+    btn_ZoomIn = addButton(zoom, "btn_ZoomIn", QStringLiteral("放大"), icon("MN_ZOOM_IN"));
+    btn_ZoomOut = addButton(zoom, "btn_ZoomOut", QStringLiteral("缩小"), icon("MN_ZOOM_OUT"));
+
+    QToolBar *adjust = addBar(ControlBar1, "ToolBar5");
+    btnBrightContrast = addButton(adjust, "btnBrightContrast", QStringLiteral("调节亮度与对比度"),
+                                  icon("MN_IMAGE_BRIGHTCONTRAST"));
+    btnUndo =
+        addButton(adjust, "btnUndo", QStringLiteral("撤销"), QIcon::fromTheme(QStringLiteral("edit-undo")));
+    btnBrightContrast->setEnabled(false);
+    btnUndo->setEnabled(false);
+    layout->addWidget(ControlBar1);
+
+    if (auto *factory = qobject_cast<OviscoFactory *>(ControlRegistry::Ovisco()))
+        OviscoPicture = factory->createControl(this);
+    if (OviscoPicture) {
+        QWidget *picture = OviscoPicture->widget();
+        picture->setObjectName(QStringLiteral("OviscoPicture"));
+        picture->setCursor(Qt::CrossCursor);
+        OviscoPicture->setSelectionRect(true);
+        try {
+            OviscoPicture->setColor(QColor(192, 192, 192));
+        } catch (...) {
+        }
+        OviscoPicture->onSelectionDrawn(
+            this, [this](int l, int t, int r, int b) { OviscoPictureSelectionDrawn(l, t, r, b); });
+        OviscoPicture->onDisplayDIBChanged(this,
+                                           [this](HGLOBAL *dib) { OviscoPictureDisplayDIBChanged(dib); });
+        layout->addWidget(picture, 1);
+    } else {
+        MissingNotice = new QLabel(QStringLiteral("图像显示控件未能加载，无法显示页面。"), this);
+        MissingNotice->setObjectName(QStringLiteral("MissingNotice"));
+        MissingNotice->setAlignment(Qt::AlignCenter);
+        MissingNotice->setAutoFillBackground(true);
+        layout->addWidget(MissingNotice, 1);
+    }
+
+    ToolBar_BrightContrast = new QWidget(this);
+    ToolBar_BrightContrast->setObjectName(QStringLiteral("ToolBar_BrightContrast"));
+    auto *tracks = new QVBoxLayout(ToolBar_BrightContrast);
+    track_bright =
+        makeTrack(ToolBar_BrightContrast, "track_bright", QStringLiteral("亮度"), 510, kBrightNeutral);
+    track_Contrast =
+        makeTrack(ToolBar_BrightContrast, "track_Contrast", QStringLiteral("对比度"), 200, kContrastNeutral);
+    tracks->addWidget(track_bright);
+    tracks->addWidget(track_Contrast);
+    ToolBar_BrightContrast->hide();
+    FormBrightContrast = new TFormBrightContrast(this, nullptr);
+
+    connect(btn_FirstPage, &QToolButton::clicked, this, &TForm5::btn_FirstPageClick);
+    connect(btn_LastPage, &QToolButton::clicked, this, &TForm5::btn_LastPageClick);
+    connect(btn_NextPage, &QToolButton::clicked, this, &TForm5::btn_NextPageClick);
+    connect(btn_PreviousPage, &QToolButton::clicked, this, &TForm5::btn_PreviousPageClick);
+    connect(btn_FirstFile, &QToolButton::clicked, this, &TForm5::btn_FirstFileClick);
+    connect(btn_LastFile, &QToolButton::clicked, this, &TForm5::btn_LastFileClick);
+    connect(btn_NextFile, &QToolButton::clicked, this, &TForm5::btn_NextFileClick);
+    connect(btn_PreviousFile, &QToolButton::clicked, this, &TForm5::btn_PreviousFileClick);
+    connect(btn_ZoomIn, &QToolButton::clicked, this, &TForm5::btn_ZoomInClick);
+    connect(btn_ZoomOut, &QToolButton::clicked, this, &TForm5::btn_ZoomOutClick);
+    connect(btn_ZOOM_BESTFIT, &QToolButton::clicked, this, &TForm5::btn_ZOOM_BESTFITClick);
+    connect(btn_ZOOM_FITWIDTH, &QToolButton::clicked, this, &TForm5::btn_ZOOM_FITWIDTHClick);
+    connect(btn_ZOOM_FITHEIGHT, &QToolButton::clicked, this, &TForm5::btn_ZOOM_FITHEIGHTClick);
+    connect(btn_ZOOM_ACTUALSIZE, &QToolButton::clicked, this, &TForm5::btn_ZOOM_ACTUALSIZEClick);
+    connect(btn_selectrect, &QToolButton::clicked, this, &TForm5::btn_selectrectClick);
+    connect(btn_move, &QToolButton::clicked, this, &TForm5::btn_moveClick);
+    connect(btnUndo, &QToolButton::clicked, this, &TForm5::btnUndoClick);
+    connect(btnBrightContrast, &QToolButton::clicked, this, &TForm5::btnBrightContrastClick);
+    connect(ComboBox2, &QComboBox::activated, this, [this] { ComboBox2Apply(); });
+    connect(ComboBox2->lineEdit(), &QLineEdit::returnPressed, this, &TForm5::ComboBox2Apply);
+    ComboBox2->lineEdit()->installEventFilter(this);
+    // Every track-bar move rebuilds the display bitmap, which previews the setting.
+    connect(track_bright, &QSlider::valueChanged, this, &TForm5::refreshDisplay);
+    connect(track_Contrast, &QSlider::valueChanged, this, &TForm5::refreshDisplay);
+}
+
+TForm5::~TForm5()
+{
+    // Leaving without a write-back: the images are ours to free.
+    HGLOBAL cur = ShownDib();
+    if (OviscoPicture)
+        OviscoPicture->sethDIB(nullptr);
+    m_shownWithoutControl = nullptr;
+    if (cur)
+        GlobalFree(cur);
+    if (PageImage.Dib && PageImage.Dib != cur)
+        GlobalFree(PageImage.Dib);
+    if (UndoImage && UndoImage != cur && UndoImage != PageImage.Dib)
+        GlobalFree(UndoImage);
+    delete FormBrightContrast;
+}
+
+bool TForm5::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == ComboBox2->lineEdit() && event->type() == QEvent::FocusOut)
+        ComboBox2Apply();
+    return QWidget::eventFilter(watched, event);
+}
+
+HGLOBAL TForm5::ShownDib() const
+{
+    return OviscoPicture ? OviscoPicture->hDIB() : m_shownWithoutControl;
+}
+
+void TForm5::setShownDib(HGLOBAL dib)
+{
+    if (OviscoPicture)
+        OviscoPicture->sethDIB(dib);
+    else
+        m_shownWithoutControl = dib;
+}
+
+double TForm5::Zoom() const
+{
+    return OviscoPicture ? OviscoPicture->Zoom() : 0;
+}
+
+void TForm5::showZoomText()
+{
+    // Nearest whole number, halves to even.
+    ComboBox2->setEditText(QString::number(std::nearbyint(Zoom()), 'f', 0) + u'%');
+}
+
+void TForm5::setCommand(const char *name, bool enabled)
+{
+    if (!Form1)
+        return;
+    if (QAction *a = Form1->Action(QString::fromLatin1(name)))
+        a->setEnabled(enabled);
+}
+
+void TForm5::setCrop(bool enabled)
+{
+    setCommand("MN_IMAGE_CROP", enabled);
+    if (Form1)
+        if (QWidget *button = Form1->findChild<QWidget *>(QStringLiteral("btn_IMAGE_CROP")))
+            button->setEnabled(enabled);
+}
+
+void TForm5::refreshDisplay()
+{
+    if (OviscoPicture)
+        OviscoPicture->sethDIB(OviscoPicture->hDIB());
+}
+
+bool TForm5::tracksAway() const
+{
+    return track_bright->value() != kBrightNeutral || track_Contrast->value() != kContrastNeutral;
+}
+
+QString TForm5::itemFileName(int index) const
+{
+    QListWidgetItem *item = Form1 ? Form1->ListView1->item(index) : nullptr;
+    return item ? TPageListView::SubItem(item, 0) : QString();
+}
+
+QTreeWidgetItem *TForm5::selectedTreeNode() const
+{
+    QTreeWidgetItem *node = Form1 ? Form1->TreeView1->currentItem() : nullptr;
+    return node && node->isSelected() ? node : nullptr;
+}
+
+void TForm5::writeBack()
+{
+    try {
+        if (tracksAway()) {
+            const MsgAnswer answer =
+                Messages::Show(QStringLiteral("是否保存亮度对比度的调整？"), QStringLiteral("询问"),
+                               MsgIcon::Question, MsgButtons::YesNo, this);
+            SettleBrightContrast(answer == MsgAnswer::Yes);
+        }
+        if (FormBrightContrast->isVisible())
+            FormBrightContrast->hide();
+        const TCodecImage image{PageImage.XResolution, PageImage.YResolution, ShownDib()};
+        if (SaveImageFile(image, PagePath) == 1) {
+            if (Form1 && Form1->ImageManager) {
+                TImageManager *store = Form1->ImageManager;
+                MakeThumbnail(PagePath, store->ThumbnailPathOf(PagePath), image.Dib, 135, 160);
+                // The list may show another file by now: only mark the item of this page.
+                QListWidgetItem *item = Form1->ListView1->item(PageIndex);
+                if (item && QFileInfo(store->GetPagePath(PageIndex)) == QFileInfo(PagePath))
+                    TPageListView::SetImageIndex(item, -1);
+            }
+        } else {
+            // The codec leaves the old file intact; say that the change did not reach it.
+            Messages::Show(QStringLiteral("无法保存对页面 %1 的修改！").arg(PagePath), QStringLiteral("错误"),
+                           MsgIcon::Error, MsgButtons::Ok, this);
+        }
+    } catch (...) {
+    }
+}
+
+void TForm5::ShowPage(int index)
+{
+    HGLOBAL cur = ShownDib();
+    const bool changed = Modified || cur != PageImage.Dib || tracksAway();
+    if (changed && cur) {
+        writeBack();
+        cur = ShownDib(); // accepting the adjustment shows a new image
+    }
+    if (cur && OviscoPicture) {
+        SavedZoom = OviscoPicture->Zoom();
+        SavedScrollX = OviscoPicture->ScrollPositionX();
+        SavedScrollY = OviscoPicture->ScrollPositionY();
+    }
+
+    Modified = false;
+    setShownDib(nullptr);
+    if (cur)
+        GlobalFree(cur);
+    if (PageImage.Dib && PageImage.Dib != cur)
+        GlobalFree(PageImage.Dib);
+    if (UndoImage && UndoImage != cur && UndoImage != PageImage.Dib)
+        GlobalFree(UndoImage);
+    btnUndo->setEnabled(false);
+    PageImage.Dib = nullptr;
+    UndoImage = nullptr;
+    PagePath.clear();
+
+    PageIndex = index;
+    {
+        const QSignalBlocker blockBright(track_bright), blockContrast(track_Contrast);
+        track_bright->setValue(kBrightNeutral);
+        track_Contrast->setValue(kContrastNeutral);
+    }
+    ViewerSelection = {};
+    setCrop(false);
+
+    if (index != -1 && Form1 && Form1->ImageManager) {
+        PagePath = Form1->ImageManager->GetPagePath(index);
+        if (!PagePath.isEmpty()) {
+            LoadFile(PagePath.toUtf8().constData(), &PageImage, 0);
+            if (PageImage.Dib) {
+                UndoImage = PageImage.Dib;
+                setShownDib(PageImage.Dib);
+                if (OviscoPicture) {
+                    QAction *lock = Form1->Action(QStringLiteral("MN_ZOOM_LOCK"));
+                    if (lock && lock->isChecked() && SavedZoom != 0) {
+                        OviscoPicture->setZoom(SavedZoom);
+                        OviscoPicture->setScrollPositionX(SavedScrollX);
+                        OviscoPicture->setScrollPositionY(SavedScrollY);
+                    } else {
+                        OviscoPicture->FitTo(0);
+                    }
+                }
+                showZoomText();
+            } else {
+                Messages::Show(QStringLiteral("无法识别的图像格式 %1！").arg(PagePath),
+                               QStringLiteral("错误"), MsgIcon::Error, MsgButtons::Ok, this);
+                PagePath.clear();
+            }
+        }
+    }
+
+    if (QTreeWidgetItem *node = selectedTreeNode()) {
+        int level = 0;
+        for (const QTreeWidgetItem *p = node->parent(); p; p = p->parent())
+            ++level;
+        if (level == 3) {
+            SetCurrentFile(AbsoluteIndex(node));
+        } else if (level == 2) {
+            if (index != -1) {
+                QTreeWidgetItem *file = Form1->ImageManager
+                                            ? Form1->ImageManager->FindChildByName(node, itemFileName(index))
+                                            : nullptr;
+                SetCurrentFile(file ? AbsoluteIndex(file) : -1);
+            }
+        } else {
+            SetCurrentFile(-1);
+        }
+    }
+    updatePageCommands(index);
+}
+
+void TForm5::updatePageCommands(int index)
+{
+    if (HGLOBAL dib = ShownDib()) {
+        const int bits = DibBitCount(dib);
+        setCommand("MN_IMAGE_BRIGHTCONTRAST", bits >= 8);
+        btnBrightContrast->setEnabled(bits >= 8);
+        setCommand("MN_IMAGE_TEXT", bits <= 8);
+    } else {
+        setCommand("MN_IMAGE_TEXT", false);
+    }
+
+    bool next = false, previous = false;
+    if (index != -1 && Form1) {
+        const QString name = itemFileName(index);
+        next = index + 1 < Form1->ListView1->count() && itemFileName(index + 1) == name;
+        previous = index >= 1 && itemFileName(index - 1) == name;
+    }
+    setCommand("MN_NAVIGATION_NEXTPAGE", next);
+    setCommand("MN_NAVIGATION_PREVIOUSPAGE", previous);
+    setCommand("MN_NAVIGATION_FIRSTPAGE", previous);
+    setCommand("MN_NAVIGATION_LASTPAGE", next);
+    btn_NextPage->setEnabled(next);
+    btn_PreviousPage->setEnabled(previous);
+    btn_FirstPage->setEnabled(previous);
+    btn_LastPage->setEnabled(next);
+
+    const bool zoom = index != -1;
+    for (const char *name : {"MN_ZOOM_IN", "MN_ZOOM_FITWIDTH", "MN_ZOOM_FITHEIGHT", "MN_ZOOM_OUT",
+                             "MN_ZOOM_BESTFIT", "MN_ZOOM_ACTUALSIZE", "MN_ZOOM_25", "MN_ZOOM_50",
+                             "MN_ZOOM_75", "MN_ZOOM_100", "MN_ZOOM_200", "MN_ZOOM_400"})
+        setCommand(name, zoom);
+    if (zoom)
+        showZoomText();
+}
+
+void TForm5::SetCurrentFile(int n)
+{
+    if (n == FileIndex)
+        return;
+    FileIndex = n;
+    QTreeWidgetItem *node = n == -1 || !Form1 ? nullptr : NodeAtAbsoluteIndex(Form1->TreeView1, n);
+    if (!node) {
+        for (const char *name : {"MN_NAVIGATION_FIRSTFILE", "MN_NAVIGATION_PREVIOUSFILE",
+                                 "MN_NAVIGATION_NEXTFILE", "MN_NAVIGATION_LASTFILE"})
+            setCommand(name, false);
+        return;
+    }
+    QTreeWidgetItem *parent = node->parent();
+    const int row = parent ? parent->indexOfChild(node) : Form1->TreeView1->indexOfTopLevelItem(node);
+    const int siblings = parent ? parent->childCount() : Form1->TreeView1->topLevelItemCount();
+    const bool next = row + 1 < siblings;
+    const bool previous = row > 0;
+    setCommand("MN_NAVIGATION_NEXTFILE", next);
+    setCommand("MN_NAVIGATION_PREVIOUSFILE", previous);
+    setCommand("MN_NAVIGATION_FIRSTFILE", previous);
+    setCommand("MN_NAVIGATION_LASTFILE", next);
+    btn_FirstFile->setEnabled(previous);
+    btn_LastFile->setEnabled(next);
+    btn_PreviousFile->setEnabled(previous);
+    btn_NextFile->setEnabled(next);
+}
+
+TCodecImage TForm5::GetViewerImage() const
+{
+    return {PageImage.XResolution, PageImage.YResolution, ShownDib()};
+}
+
+void TForm5::SetViewerImage(const TCodecImage &image)
+{
+    setCrop(false);
+    ViewerSelection = {};
+    if (OviscoPicture && OviscoPicture->SelectionRect()) {
+        OviscoPicture->setSelectionRect(false);
+        OviscoPicture->setSelectionRect(true);
+    }
+    HGLOBAL cur = ShownDib();
+    if (!image.Dib || !cur)
+        return;
+    if (OviscoPicture) {
+        SavedZoom = OviscoPicture->Zoom();
+        SavedScrollX = OviscoPicture->ScrollPositionX();
+        SavedScrollY = OviscoPicture->ScrollPositionY();
+    }
+    btnUndo->setEnabled(true);
+    Modified = true;
+    // The old undo image goes unless it is still shown or comes back as the new image.
+    if (UndoImage && UndoImage != cur && UndoImage != image.Dib)
+        GlobalFree(UndoImage);
+    UndoImage = cur;
+    PageImage.Dib = image.Dib;
+    setShownDib(image.Dib);
+    if (OviscoPicture) {
+        OviscoPicture->setZoom(SavedZoom);
+        OviscoPicture->setScrollPositionX(SavedScrollX);
+        OviscoPicture->setScrollPositionY(SavedScrollY);
+    }
+    showZoomText();
+}
+
+void TForm5::SettleBrightContrast(bool apply)
+{
+    HGLOBAL adjusted = nullptr;
+    if (apply && tracksAway() && PageImage.Dib)
+        adjusted = AdjustBrightnessAndContrast(PageImage.Dib, track_bright->value() - kBrightNeutral,
+                                               track_Contrast->value() - kContrastNeutral);
+    {
+        const QSignalBlocker blockBright(track_bright), blockContrast(track_Contrast);
+        track_bright->setValue(kBrightNeutral);
+        track_Contrast->setValue(kContrastNeutral);
+    }
+    if (adjusted)
+        SetViewerImage({PageImage.XResolution, PageImage.YResolution, adjusted});
+    else
+        refreshDisplay();
+}
+
+void TForm5::ForgetChanges()
+{
+    const QSignalBlocker blockBright(track_bright), blockContrast(track_Contrast);
+    track_bright->setValue(kBrightNeutral);
+    track_Contrast->setValue(kContrastNeutral);
+    Modified = false;
+    HGLOBAL cur = ShownDib();
+    if (PageImage.Dib && PageImage.Dib != cur && PageImage.Dib != UndoImage)
+        GlobalFree(PageImage.Dib);
+    PageImage.Dib = cur;
+}
+
+void TForm5::OpenViewer()
+{
+    Busy = false;
+    show();
+    raise();
+    if (!Form1)
+        return;
+    if (QAction *a = Form1->Action(QStringLiteral("MN_VIEW_SINGLE")))
+        a->setChecked(true);
+    for (const char *name : {"MN_VIEW_LIST", "MN_VIEW_THUMBNAIL"})
+        if (QAction *a = Form1->Action(QString::fromLatin1(name)))
+            a->setChecked(false);
+    for (const char *name : {"MN_EDIT_SELECTALL", "MN_EDIT_INVERTSELECTION", "MN_IMAGE_SEARCHBLANKPAGE"})
+        setCommand(name, false);
+    if (QWidget *button = Form1->findChild<QWidget *>(QStringLiteral("btn_IMAGE_SEARCHBLANKPAGE")))
+        button->setEnabled(false);
+}
+
+void TForm5::CloseViewer()
+{
+    ShowPage(-1);
+    SetCurrentFile(-1);
+    hide();
+    if (!Form1)
+        return;
+    TPageListView *list = Form1->ListView1;
+    if (QAction *a = Form1->Action(QStringLiteral("MN_VIEW_SINGLE")))
+        a->setChecked(false);
+    const bool icons = list->viewMode() == QListView::IconMode;
+    if (QAction *a = Form1->Action(QStringLiteral("MN_VIEW_THUMBNAIL")))
+        a->setChecked(icons);
+    if (QAction *a = Form1->Action(QStringLiteral("MN_VIEW_LIST")))
+        a->setChecked(!icons);
+    setCommand("MN_EDIT_SELECTALL", true);
+    setCommand("MN_EDIT_INVERTSELECTION", true);
+    const bool pages = list->count() > 0;
+    setCommand("MN_IMAGE_SEARCHBLANKPAGE", pages);
+    if (QWidget *button = Form1->findChild<QWidget *>(QStringLiteral("btn_IMAGE_SEARCHBLANKPAGE")))
+        button->setEnabled(pages);
+    const QList<QListWidgetItem *> selected = list->selectedItems();
+    if (!selected.isEmpty()) {
+        QListWidgetItem *first = selected.first();
+        for (QListWidgetItem *item : selected)
+            if (list->row(item) < list->row(first))
+                first = item;
+        list->setCurrentItem(first, QItemSelectionModel::NoUpdate);
+    }
+    list->setFocus();
+}
+
+// ---- Page and file navigation ----
+
+void TForm5::btn_FirstPageClick()
+{
+    if (PageIndex < 0)
+        return;
+    const QString name = itemFileName(PageIndex);
+    int i = PageIndex;
+    while (i > 0 && itemFileName(i - 1) == name)
+        --i;
+    if (i != PageIndex)
+        ShowPage(i);
+}
+
+void TForm5::btn_LastPageClick()
+{
+    if (PageIndex < 0 || !Form1)
+        return;
+    const QString name = itemFileName(PageIndex);
+    int i = PageIndex;
+    while (i + 1 < Form1->ListView1->count() && itemFileName(i + 1) == name)
+        ++i;
+    if (i != PageIndex)
+        ShowPage(i);
+}
+
+void TForm5::btn_NextPageClick()
+{
+    if (PageIndex < 0 || !Form1)
+        return;
+    if (PageIndex + 1 < Form1->ListView1->count() && itemFileName(PageIndex + 1) == itemFileName(PageIndex))
+        Form1->ListView1->setCurrentRow(PageIndex + 1);
+}
+
+void TForm5::btn_PreviousPageClick()
+{
+    if (PageIndex < 1 || !Form1)
+        return;
+    if (itemFileName(PageIndex - 1) == itemFileName(PageIndex))
+        Form1->ListView1->setCurrentRow(PageIndex - 1);
+}
+
+// First, last (delta 0) or neighbouring file (delta -1 / +1).
+void TForm5::fileStep(bool first, bool last, int delta)
+{
+    if (FileIndex == -1 || !Form1)
+        return;
+    QTreeWidgetItem *node = selectedTreeNode();
+    if (!node)
+        return;
+    int level = 0;
+    for (const QTreeWidgetItem *p = node->parent(); p; p = p->parent())
+        ++level;
+    TPageListView *list = Form1->ListView1;
+    if (level == 3) {
+        QTreeWidgetItem *folder = node->parent();
+        QTreeWidgetItem *target = nullptr;
+        if (first)
+            target = folder->child(0);
+        else if (last)
+            target = folder->child(folder->childCount() - 1);
+        else
+            target = folder->child(folder->indexOfChild(node) + delta);
+        if (target && target != node)
+            Form1->TreeView1->setCurrentItem(target);
+        return;
+    }
+    if (level != 2)
+        return;
+    QTreeWidgetItem *target = nullptr;
+    if (first) {
+        target = node->child(0);
+    } else if (last) {
+        target = node->child(node->childCount() - 1);
+    } else {
+        QTreeWidgetItem *current = NodeAtAbsoluteIndex(Form1->TreeView1, FileIndex);
+        QTreeWidgetItem *parent = current ? current->parent() : nullptr;
+        if (parent)
+            target = parent->child(parent->indexOfChild(current) + delta);
+    }
+    if (!target)
+        return;
+    const int item =
+        Form1->ImageManager ? Form1->ImageManager->FindPageItem(target->text(0), QStringLiteral("1"), 0) : -1;
+    if (item >= 0) {
+        list->setCurrentRow(item);
+    } else {
+        list->clearSelection();
+        SetCurrentFile(AbsoluteIndex(target));
+    }
+}
+
+void TForm5::btn_FirstFileClick()
+{
+    fileStep(true, false, 0);
+}
+
+void TForm5::btn_LastFileClick()
+{
+    fileStep(false, true, 0);
+}
+
+void TForm5::btn_NextFileClick()
+{
+    fileStep(false, false, 1);
+}
+
+void TForm5::btn_PreviousFileClick()
+{
+    fileStep(false, false, -1);
+}
+
+// ---- Zoom ----
+
+void TForm5::zoomStep(bool in)
+{
+    if (!OviscoPicture || !HasImage() || Busy)
+        return;
+    Busy = true;
+    try {
+        const double zoom = OviscoPicture->Zoom();
+        OviscoPicture->setZoom(in ? std::min(zoom * 2, 10000.0) : std::max(zoom / 2, 2.0));
+    } catch (...) {
+    }
+    Busy = false;
+    showZoomText();
+}
+
+void TForm5::fitTo(int mode)
+{
+    if (!OviscoPicture || !HasImage() || Busy)
+        return;
+    Busy = true;
+    try {
+        OviscoPicture->FitTo(mode);
+    } catch (...) {
+    }
+    Busy = false;
+    showZoomText();
+}
+
+void TForm5::btn_ZOOM_ACTUALSIZEClick()
+{
+    // Without a page or a page resolution there is no actual size to show.
+    if (!OviscoPicture || !HasImage() || PageImage.XResolution <= 0)
+        return;
+    double dpi = ScreenDpi;
+    if (dpi <= 0) {
+        const QScreen *s = screen();
+        dpi = s ? s->logicalDotsPerInchX() : 96;
+    }
+    OviscoPicture->setZoom(std::nearbyint(dpi * 100 / PageImage.XResolution));
+    showZoomText();
+}
+
+void TForm5::ComboBox2Apply()
+{
+    QString text = ComboBox2->currentText();
+    const qsizetype percent = text.indexOf(u'%');
+    if (percent >= 0)
+        text.truncate(percent);
+    bool ok = false;
+    const double zoom = text.trimmed().toDouble(&ok);
+    if (ok && OviscoPicture)
+        OviscoPicture->setZoom(zoom);
+}
+
+// ---- Tools ----
+
+void TForm5::btn_selectrectClick()
+{
+    if (OviscoPicture) {
+        OviscoPicture->setSelectionRect(true);
+        OviscoPicture->widget()->setCursor(Qt::CrossCursor);
+    }
+    btn_selectrect->setChecked(true);
+    btn_move->setChecked(false);
+}
+
+void TForm5::btn_moveClick()
+{
+    if (OviscoPicture) {
+        OviscoPicture->setSelectionRect(false);
+        OviscoPicture->widget()->setCursor(Qt::OpenHandCursor);
+    }
+    btn_move->setChecked(true);
+    btn_selectrect->setChecked(false);
+    ViewerSelection = {};
+    setCrop(false);
+}
+
+void TForm5::OviscoPictureSelectionDrawn(int left, int top, int right, int bottom)
+{
+    if (left == right || top == bottom) {
+        setCrop(false);
+        ViewerSelection = {};
+        return;
+    }
+    ViewerSelection = {std::min(left, right), std::min(top, bottom), std::max(left, right),
+                       std::max(top, bottom)};
+    setCrop(true);
+}
+
+void TForm5::btnUndoClick()
+{
+    HGLOBAL cur = ShownDib();
+    if (UndoImage && UndoImage != cur) {
+        const double zoom = Zoom();
+        const int x = OviscoPicture ? OviscoPicture->ScrollPositionX() : 0;
+        const int y = OviscoPicture ? OviscoPicture->ScrollPositionY() : 0;
+        HGLOBAL restored = UndoImage;
+        setShownDib(restored);
+        UndoImage = cur;
+        PageImage.Dib = restored;
+        if (OviscoPicture) {
+            OviscoPicture->setZoom(zoom);
+            OviscoPicture->setScrollPositionX(x);
+            OviscoPicture->setScrollPositionY(y);
+        }
+        showZoomText();
+    }
+    btnUndo->setEnabled(false);
+}
+
+// ---- Brightness and contrast ----
+
+void TForm5::btnBrightContrastClick()
+{
+    FormBrightContrast->show();
+    FormBrightContrast->raise();
+}
+
+void TForm5::OviscoPictureDisplayDIBChanged(HGLOBAL *displayDib)
+{
+    if (!displayDib || !*displayDib || !tracksAway())
+        return;
+    try {
+        HGLOBAL adjusted = AdjustBrightnessAndContrast(*displayDib, track_bright->value() - kBrightNeutral,
+                                                       track_Contrast->value() - kContrastNeutral);
+        if (adjusted) {
+            GlobalFree(*displayDib);
+            *displayDib = adjusted; // the control owns it from now on
+        }
+    } catch (...) {
+    }
+}

@@ -1,0 +1,137 @@
+#pragma once
+// The page viewer: shows one page of the page list in single-page mode, lets the image
+// commands work on it, previews brightness and contrast on the screen only and writes a
+// changed page back to its file when the operator moves on.
+#include "codec.h"
+
+#include <QWidget>
+
+class QComboBox;
+class QLabel;
+class QSlider;
+class QToolBar;
+class QToolButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+class OviscoControl;
+class TForm1;
+class TFormBrightContrast;
+
+// A selection in page pixels from the top-left, ordered (Left <= Right, Top <= Bottom).
+struct TViewerRect {
+    int Left = 0, Top = 0, Right = 0, Bottom = 0;
+    bool operator==(const TViewerRect &) const = default;
+};
+
+// Position of a node in the whole catalogue tree counted in display order, the root
+// being 0; -1 for none.
+int AbsoluteIndex(const QTreeWidgetItem *node);
+QTreeWidgetItem *NodeAtAbsoluteIndex(QTreeWidget *tree, int index);
+
+// Writes Image to FileName with the codec chosen by the file's extension
+// (.tif/.tiff, .bmp, .jpg/.jpeg); 1 = written, 0 otherwise. The caller keeps the image.
+int SaveImageFile(const TCodecImage &image, const QString &fileName);
+
+class TForm5 : public QWidget {
+    Q_OBJECT
+public:
+    explicit TForm5(TForm1 *form1, QWidget *parent = nullptr);
+    ~TForm5() override;
+
+    // Shows page-list item Index, or nothing for -1; a changed page is written back first.
+    void ShowPage(int index);
+    // Makes tree node N (absolute index) the current file, or none for -1.
+    void SetCurrentFile(int n);
+    // The shown image with the page file's resolutions; the viewer keeps owning it.
+    TCodecImage GetViewerImage() const;
+    // Shows Image.Dib in place of the current image; the viewer owns it from now on.
+    void SetViewerImage(const TCodecImage &image);
+    // Applies (true) or drops the brightness and contrast track-bar settings.
+    void SettleBrightContrast(bool apply);
+    // Drops the page's unsaved changes, so that leaving it writes nothing (the page is
+    // about to be deleted).
+    void ForgetChanges();
+
+    // Single-page mode on and off, with their effects on the main window.
+    void OpenViewer();
+    void CloseViewer();
+
+    // The shown image handle (the control's hDIB), null for none.
+    HGLOBAL ShownDib() const;
+    bool HasImage() const { return ShownDib() != nullptr; }
+    // Zoom of the picture in percent; 0 without the image-view control.
+    double Zoom() const;
+
+    // Tool buttons and the zoom box.
+    void btn_FirstPageClick();
+    void btn_LastPageClick();
+    void btn_NextPageClick();
+    void btn_PreviousPageClick();
+    void btn_FirstFileClick();
+    void btn_LastFileClick();
+    void btn_NextFileClick();
+    void btn_PreviousFileClick();
+    void btn_ZoomInClick() { zoomStep(true); }
+    void btn_ZoomOutClick() { zoomStep(false); }
+    void btn_ZOOM_BESTFITClick() { fitTo(0); }
+    void btn_ZOOM_FITWIDTHClick() { fitTo(1); }
+    void btn_ZOOM_FITHEIGHTClick() { fitTo(2); }
+    void btn_ZOOM_ACTUALSIZEClick();
+    void ComboBox2Apply();
+    void btn_selectrectClick();
+    void btn_moveClick();
+    void btnUndoClick();
+    void btnBrightContrastClick();
+    void OviscoPictureSelectionDrawn(int left, int top, int right, int bottom);
+    void OviscoPictureDisplayDIBChanged(HGLOBAL *displayDib);
+
+    // Screen pixels per inch used by actual size (the screen's logical resolution unless set).
+    double ScreenDpi = 0;
+
+    int PageIndex = -1;
+    int FileIndex = -1;
+    bool Busy = false;
+    TCodecImage PageImage{0, 0, nullptr};
+    HGLOBAL UndoImage = nullptr;
+    bool Modified = false;
+    QString PagePath;
+    double SavedZoom = 0;
+    int SavedScrollX = 0, SavedScrollY = 0;
+    TViewerRect ViewerSelection;
+
+    TForm1 *Form1;
+    // The image-view control; null when the control could not be loaded.
+    OviscoControl *OviscoPicture = nullptr;
+    QLabel *MissingNotice = nullptr;
+    QWidget *ControlBar1;
+    QToolButton *btn_FirstFile, *btn_PreviousFile, *btn_NextFile, *btn_LastFile;
+    QToolButton *btn_FirstPage, *btn_PreviousPage, *btn_NextPage, *btn_LastPage;
+    QToolButton *btn_selectrect, *btn_move;
+    QToolButton *btn_ZOOM_BESTFIT, *btn_ZOOM_FITWIDTH, *btn_ZOOM_FITHEIGHT, *btn_ZOOM_ACTUALSIZE;
+    QToolButton *btn_ZoomIn, *btn_ZoomOut;
+    QToolButton *btnBrightContrast, *btnUndo;
+    QComboBox *ComboBox2;
+    QWidget *ToolBar_BrightContrast;
+    QSlider *track_bright, *track_Contrast;
+    TFormBrightContrast *FormBrightContrast;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void setShownDib(HGLOBAL dib);
+    void showZoomText();
+    void zoomStep(bool in);
+    void fitTo(int mode);
+    void setCommand(const char *name, bool enabled);
+    void setCrop(bool enabled);
+    void refreshDisplay();
+    bool tracksAway() const;
+    void writeBack();
+    void updatePageCommands(int index);
+    QString itemFileName(int index) const;
+    QTreeWidgetItem *selectedTreeNode() const;
+    void fileStep(bool first, bool last, int delta);
+
+    HGLOBAL m_shownWithoutControl = nullptr; // the shown image when the control is missing
+};
