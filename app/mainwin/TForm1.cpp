@@ -11,6 +11,7 @@
 #include "PageImport.h"
 #include "PageListView.h"
 #include "TFormFieldDefine.h"
+#include "TForm5.h"
 #include "TImageManager.h"
 
 #include <QAction>
@@ -148,6 +149,8 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
 TForm1::~TForm1()
 {
     m_idle->stop();
+    disconnect(qApp, nullptr, this, nullptr);
+    disconnect(QGuiApplication::clipboard(), nullptr, this, nullptr);
     disconnect(TreeView1, nullptr, this, nullptr);
     disconnect(ListView1, nullptr, this, nullptr);
     if (ListView1->selectionModel())
@@ -657,12 +660,12 @@ void TForm1::TreeView1Change(QTreeWidgetItem *node)
         if (Action(QStringLiteral("MN_VIEW_SINGLE"))->isChecked() && SetCurrentFile) {
             const int level = SelectedLevel();
             if (level == 3) {
-                SetCurrentFile(TreeView1->indexOfTopLevelItem(node));
+                SetCurrentFile(AbsoluteIndex(node));
                 if (ListView1->count() > 0)
                     ListView1->item(0)->setSelected(true);
             } else if (level == 2 && node->childCount() > 0) {
                 QTreeWidgetItem *first = node->child(0);
-                SetCurrentFile(0);
+                SetCurrentFile(AbsoluteIndex(first));
                 if (ListView1->count() > 0 && TPageListView::SubItem(ListView1->item(0), 0) == first->text(0))
                     ListView1->item(0)->setSelected(true);
             } else {

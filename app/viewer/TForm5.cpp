@@ -121,19 +121,6 @@ QTreeWidgetItem *NodeAtAbsoluteIndex(QTreeWidget *tree, int index)
     return nullptr;
 }
 
-int SaveImageFile(const TCodecImage &image, const QString &fileName)
-{
-    const QByteArray name = fileName.toUtf8();
-    const QString ext = QFileInfo(fileName).suffix().toLower();
-    if (ext == u"tif" || ext == u"tiff")
-        return SaveTIF(&image, name.constData(), CODEC_TIFF_DEFAULT, 0);
-    if (ext == u"bmp")
-        return SaveBMP(&image, name.constData());
-    if (ext == u"jpg" || ext == u"jpeg")
-        return SaveJPG(&image, name.constData());
-    return 0;
-}
-
 TForm5::TForm5(TForm1 *form1, QWidget *parent) : QWidget(parent), Form1(form1)
 {
     setObjectName(QStringLiteral("Form5"));

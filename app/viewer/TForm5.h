@@ -1,4 +1,5 @@
 #pragma once
+#include "ImageFiles.h"
 // The page viewer: shows one page of the page list in single-page mode, lets the image
 // commands work on it, previews brightness and contrast on the screen only and writes a
 // changed page back to its file when the operator moves on.
@@ -27,10 +28,6 @@ struct TViewerRect {
 // being 0; -1 for none.
 int AbsoluteIndex(const QTreeWidgetItem *node);
 QTreeWidgetItem *NodeAtAbsoluteIndex(QTreeWidget *tree, int index);
-
-// Writes Image to FileName with the codec chosen by the file's extension
-// (.tif/.tiff, .bmp, .jpg/.jpeg); 1 = written, 0 otherwise. The caller keeps the image.
-int SaveImageFile(const TCodecImage &image, const QString &fileName);
 
 class TForm5 : public QWidget {
     Q_OBJECT

@@ -1,4 +1,5 @@
 #include "Globals.h"
+#include "Messages.h"
 #include "PageListView.h"
 #include "TForm1.h"
 
@@ -23,7 +24,14 @@ protected:
     void SetUp() override
     {
         arkavo::test::EnsureApp();
+        // No catalogue is open here: the tree reports that through the message helper.
+        Messages::SetResponder([](const MessageRecord &) { return MsgAnswer::Ok; });
         form = std::make_unique<TForm1>();
+    }
+    void TearDown() override
+    {
+        form.reset();
+        Messages::SetResponder(nullptr);
     }
     QAction *act(const char *name) { return form->Action(QString::fromLatin1(name)); }
     std::unique_ptr<TForm1> form;
