@@ -1,0 +1,178 @@
+#include "FormLogin.h"
+#include "Globals.h"
+#include "Messages.h"
+#include "PageListView.h"
+#include "TForm1.h"
+#include "TImageManager.h"
+
+#include "QtApp.h"
+#include "TempDir.h"
+
+#include <arkavo/GlobalBlock.h>
+#include <codec.h>
+
+#include <QAction>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <cstring>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Writes an n-page 8-bit TIFF whose pages differ in grey level.
+void writeMultiPageTiff(const QString &path, int pages)
+{
+    const int w = 64, h = 80;
+    arkavo::GlobalBlock block = arkavo::GlobalBlock::allocate(40 + 1024 + w * h);
+    arkavo::GlobalLockGuard lock(block.get());
+    uint8_t *p = lock.data();
+    const int32_t hdr[] = {40, w, h};
+    std::memcpy(p, hdr, sizeof hdr);
+    const uint16_t planes = 1, bits = 8;
+    std::memcpy(p + 12, &planes, 2);
+    std::memcpy(p + 14, &bits, 2);
+    const uint32_t used = 256;
+    std::memcpy(p + 32, &used, 4);
+    for (int i = 0; i < 256; ++i)
+        p[40 + 4 * i] = p[41 + 4 * i] = p[42 + 4 * i] = uint8_t(i);
+    const TCodecImage image{300, 300, block.get()};
+    for (int n = 0; n < pages; ++n) {
+        std::memset(p + 1064, 40 * (n + 1), w * h);
+        ASSERT_EQ(SaveTIF(&image, QFile::encodeName(path).constData(), 0, n > 0 ? 1 : 0), 1);
+    }
+}
+
+class Browsing : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        arkavo::test::EnsureApp();
+        AppPath = RootPath = QString::fromStdString(root.str());
+        Messages::ClearShown();
+        Messages::SetResponder([this](const MessageRecord &m) {
+            asked << m.text;
+            return MsgAnswer::Yes;
+        });
+        {
+            TFormLogin login;
+            login.Edit1->setText("Admin");
+            ASSERT_TRUE(login.Button1Click());
+        }
+        form = std::make_unique<TForm1>();
+        form->resize(1200, 800);
+        form->show();
+        QApplication::setActiveWindow(form.get());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    }
+    void TearDown() override
+    {
+        form.reset();
+        Messages::SetResponder(nullptr);
+    }
+
+    void trigger(const char *name)
+    {
+        QAction *a = form->Action(QString::fromLatin1(name));
+        ASSERT_NE(a, nullptr) << name;
+        form->UpdateCommandStates();
+        ASSERT_TRUE(a->isEnabled()) << name;
+        a->trigger();
+        // New nodes open their caption for editing; keep the default name.
+        if (auto *editor = qobject_cast<QLineEdit *>(QApplication::focusWidget()))
+            QTest::keyClick(editor, Qt::Key_Escape);
+        QCoreApplication::processEvents();
+    }
+
+    QString current() const { return form->TreeView1->currentItem()->text(0); }
+
+    arkavo::test::TempDir root;
+    std::unique_ptr<TForm1> form;
+    QStringList asked;
+};
+
+} // namespace
+
+TEST_F(Browsing, CreateImportShowAndDelete)
+{
+    ASSERT_EQ(form->TreeView1->topLevelItemCount(), 1);
+    QTreeWidgetItem *rootNode = form->TreeView1->topLevelItem(0);
+    EXPECT_EQ(rootNode->text(0), "文件库");
+    form->TreeView1->setFocus();
+    form->TreeView1->setCurrentItem(rootNode);
+
+    trigger("MN_FILE_NewFileType");
+    EXPECT_EQ(current(), "新建文件类型(1)");
+    EXPECT_EQ(form->StatusPanels[0]->text(), " 0 个文件夹");
+    trigger("MN_FILE_NewFolder");
+    EXPECT_EQ(current(), "新建文件夹(1)");
+    trigger("MN_FILE_NewFolder"); // with a folder selected: a sibling in the same file type
+    EXPECT_EQ(current(), "新建文件夹(2)");
+    EXPECT_EQ(form->TreeView1->currentItem()->parent()->text(0), "新建文件类型(1)");
+    trigger("MN_FILE_NewFile");
+    EXPECT_EQ(current(), "新建文件(1)");
+    QTreeWidgetItem *file = form->TreeView1->currentItem();
+
+    // Import a three-page TIFF at the end of the empty file.
+    const QString source = QString::fromStdString((root / "scan, 'three'.tif").string());
+    writeMultiPageTiff(source, 3);
+    form->ChooseImportFiles = [&] { return QStringList{source}; };
+    trigger("MN_FILE_AppendImport");
+    ASSERT_EQ(form->ListView1->count(), 3);
+    EXPECT_EQ(form->ListView1->item(2)->text(), "新建文件(1)-3");
+    const QString dir = RootPath + "Images/新建文件类型(1)/新建文件夹(2)/新建文件(1)/";
+    for (const char *name : {"P0000001.tif", "P0000002.tif", "P0000003.tif"})
+        EXPECT_TRUE(QFile::exists(dir + name)) << name;
+
+    // Drawing the list makes the thumbnails of the visible pages.
+    form->ListView1->viewport()->repaint();
+    form->LoadVisibleThumbnails();
+    EXPECT_GE(TPageListView::ImageIndex(form->ListView1->item(0)), 0);
+    EXPECT_TRUE(QFile::exists(RootPath + "Thumbnail/新建文件类型(1)/新建文件夹(2)/新建文件(1)/P0000001.bmp"));
+
+    // Selecting the file again shows its pages and their count.
+    form->TreeView1->setCurrentItem(file->parent());
+    form->TreeView1->setCurrentItem(file);
+    EXPECT_EQ(form->StatusPanels[0]->text(), " 3 个页面");
+    form->ListView1->clearSelection();
+    form->ListView1->item(1)->setSelected(true);
+    EXPECT_TRUE(form->StatusPanels[1]->text().startsWith("页面类型：TIF | 页面大小："))
+        << form->StatusPanels[1]->text().toStdString();
+    EXPECT_TRUE(form->StatusPanels[1]->text().endsWith(" 字节"));
+
+    // Delete the second page from the page list.
+    form->ListView1->setFocus();
+    asked.clear();
+    trigger("MN_FILE_DELETE");
+    EXPECT_EQ(asked, QStringList{"确定要删除选中图像吗?"});
+    EXPECT_EQ(form->ListView1->count(), 2);
+    EXPECT_TRUE(QFile::exists(dir + "P0000002.tif"));
+    EXPECT_FALSE(QFile::exists(dir + "P0000003.tif"));
+
+    // Delete the folder from the tree.
+    QTreeWidgetItem *folder = file->parent();
+    QTreeWidgetItem *type = folder->parent();
+    form->TreeView1->setCurrentItem(folder);
+    form->TreeView1->setFocus();
+    asked.clear();
+    trigger("MN_FILE_DELETE");
+    EXPECT_EQ(asked, QStringList{"确定要删除文件夹 “新建文件夹(2)”吗?"});
+    EXPECT_EQ(type->childCount(), 1);
+    EXPECT_FALSE(QFile::exists(dir + "P0000001.tif"));
+}
+
+TEST_F(Browsing, RootCannotBeRenamedOrDeleted)
+{
+    QTreeWidgetItem *rootNode = form->TreeView1->topLevelItem(0);
+    form->TreeView1->setFocus();
+    form->TreeView1->setCurrentItem(rootNode);
+    form->UpdateCommandStates();
+    EXPECT_FALSE(form->Action("MN_FILE_DELETE")->isEnabled());
+    EXPECT_FALSE(form->Action("MN_FILE_RENAME")->isEnabled());
+    form->MN_FILE_RENAMEClick();
+    EXPECT_EQ(qobject_cast<QLineEdit *>(QApplication::focusWidget()), nullptr);
+}
