@@ -100,6 +100,26 @@ private:
     TForm1 *m_form;
 };
 
+// Every page item has the thumbnail box's size with its caption below, loaded or not,
+// so the explicit positions of the store line up and pictures are never squeezed.
+class TPageItemDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &) const override
+    {
+        return {135 + 8, 160 + option.fontMetrics.height() + 10};
+    }
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->decorationSize = QSize(135, 160);
+        option->features |= QStyleOptionViewItem::HasDecoration;
+        option->displayAlignment = Qt::AlignHCenter | Qt::AlignTop;
+    }
+};
+
 } // namespace
 
 TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
@@ -305,6 +325,8 @@ void TForm1::buildLayout()
     ListView1 = new TPageListView(Panel3);
     ListView1->setObjectName(QStringLiteral("ListView1"));
     ListView1->setDragEnabled(true);
+    ListView1->setItemDelegate(new TPageItemDelegate(ListView1));
+    ListView1->setUniformItemSizes(true);
     ListView1->setAcceptDrops(true);
     ListView1->setDragDropMode(QAbstractItemView::DragDrop);
     ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
