@@ -14,6 +14,7 @@
 #include <QEvent>
 #include <QLayout>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QTreeWidget>
 
 #include "ovisco/OviscoInterface.h"
@@ -42,9 +43,12 @@ void TForm1::ConnectViewer(TForm5 *viewer)
     viewer->setParent(Panel3);
     viewer->setGeometry(Panel3->rect());
     viewer->hide();
-    Panel3->installEventFilter(new EventHook(viewer, [this](QObject *watched, QEvent *event) {
-        if (watched == Panel3 && event->type() == QEvent::Resize && Viewer)
-            Viewer->setGeometry(Panel3->rect());
+    // The hook may outlive either side while the windows are torn down: it holds guarded pointers only.
+    QPointer<QWidget> panel = Panel3;
+    QPointer<TForm5> guardedViewer = viewer;
+    Panel3->installEventFilter(new EventHook(viewer, [panel, guardedViewer](QObject *watched, QEvent *event) {
+        if (event->type() == QEvent::Resize && panel && guardedViewer && watched == panel.data())
+            guardedViewer->setGeometry(panel->rect());
         return false;
     }));
     // The track bars live on the brightness and contrast dialog.
