@@ -1000,30 +1000,17 @@ QStringList TForm1::chooseImportFiles()
     return OpenDialog1->selectedFiles();
 }
 
-void TForm1::MN_FILE_AppendImportClick()
+// Runs an import with the page list frozen and hidden, then places the pages, shows the
+// first selected one and gives the list back. Failures inside end the import quietly.
+void TForm1::importWithListFrozen(const std::function<void()> &work)
 {
-    const QStringList files = chooseImportFiles();
-    if (files.isEmpty())
-        return;
-    QCoreApplication::processEvents();
     ListView1->setUpdatesEnabled(false);
     ListView1->hide();
     try {
-        QTreeWidgetItem *file = TreeView1->currentItem();
-        const int level = SelectedLevel();
-        if (level == 2)
-            file = ImageManager->NewFile(file, QString(), true);
-        else if (level != 3)
-            file = nullptr;
-        if (file && NodeData(file)) {
-            QTreeWidgetItem *folder = file->parent();
-            TImportContext context{this, ProgressBar1, StatusBar1};
-            ImportPages(*ImageManager, files, folder->parent()->text(0), NodeData(file)->Order, file->text(0),
-                        folder->text(0), context);
-            ImageManager->ArrangeThumbnails();
-            if (!ListView1->selectedItems().isEmpty())
-                ListView1->scrollToItem(ListView1->selectedItems().first());
-        }
+        work();
+        ImageManager->ArrangeThumbnails();
+        if (!ListView1->selectedItems().isEmpty())
+            ListView1->scrollToItem(ListView1->selectedItems().first());
     } catch (...) {
     }
     ListView1->show();
@@ -1031,6 +1018,28 @@ void TForm1::MN_FILE_AppendImportClick()
         ListView1->setFocus();
     ListView1->setUpdatesEnabled(true);
     UpdateCommandStates();
+}
+
+void TForm1::MN_FILE_AppendImportClick()
+{
+    const QStringList files = chooseImportFiles();
+    if (files.isEmpty())
+        return;
+    QCoreApplication::processEvents();
+    importWithListFrozen([&] {
+        QTreeWidgetItem *file = TreeView1->currentItem();
+        const int level = SelectedLevel();
+        if (level == 2)
+            file = ImageManager->NewFile(file, QString(), true);
+        else if (level != 3)
+            file = nullptr;
+        if (!file || !NodeData(file))
+            return;
+        QTreeWidgetItem *folder = file->parent();
+        TImportContext context{this, ProgressBar1, StatusBar1};
+        ImportPages(*ImageManager, files, folder->parent()->text(0), NodeData(file)->Order, file->text(0),
+                    folder->text(0), context);
+    });
 }
 
 void TForm1::MN_FILE_InsertImportClick()
@@ -1042,9 +1051,7 @@ void TForm1::MN_FILE_InsertImportClick()
     const QStringList files = chooseImportFiles();
     if (files.isEmpty())
         return;
-    ListView1->setUpdatesEnabled(false);
-    ListView1->hide();
-    try {
+    importWithListFrozen([&] {
         QListWidgetItem *target = ListView1->currentItem() ? ListView1->currentItem() : ListView1->item(0);
         const int order = TPageListView::SubItem(target, 2).toInt();
         const QString fileName = TPageListView::SubItem(target, 0);
@@ -1052,14 +1059,5 @@ void TForm1::MN_FILE_InsertImportClick()
         ImportPages(*ImageManager, files, ImageManager->ShownAppName, order, fileName,
                     ImageManager->ShownBatchName, context);
         ImageManager->MovePagesBefore(target, nullptr);
-        ImageManager->ArrangeThumbnails();
-        if (!ListView1->selectedItems().isEmpty())
-            ListView1->scrollToItem(ListView1->selectedItems().first());
-    } catch (...) {
-    }
-    ListView1->show();
-    if (!Action(QStringLiteral("MN_VIEW_SINGLE"))->isChecked())
-        ListView1->setFocus();
-    ListView1->setUpdatesEnabled(true);
-    UpdateCommandStates();
+    });
 }

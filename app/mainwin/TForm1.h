@@ -132,6 +132,7 @@ private:
     void applyTreeRules();
     void selectAndEdit(QTreeWidgetItem *node);
     QStringList chooseImportFiles();
+    void importWithListFrozen(const std::function<void()> &work);
     void placeProgressBar();
 
     void MN_FILE_CLOSEClick();

@@ -2,6 +2,7 @@
 #include "FileHelpers.h"
 #include "ImageFiles.h"
 
+#include "GrayPage.h"
 #include "QtApp.h"
 #include "TempDir.h"
 
@@ -82,24 +83,7 @@ TEST(Helpers, ClipboardRoundTripInEveryFormat)
 TEST(Helpers, SaveImageFileChoosesTheWriterByExtension)
 {
     arkavo::test::TempDir dir;
-    // A 16 × 8 grey page.
-    const int w = 16, h = 8, stride = 16;
-    arkavo::GlobalBlock block = arkavo::GlobalBlock::allocate(40 + 1024 + stride * h);
-    {
-        arkavo::GlobalLockGuard lock(block.get());
-        uint8_t *p = lock.data();
-        const int32_t hdr[] = {40, w, h};
-        std::memcpy(p, hdr, sizeof hdr);
-        const uint16_t planes = 1, bits = 8;
-        std::memcpy(p + 12, &planes, 2);
-        std::memcpy(p + 14, &bits, 2);
-        const uint32_t used = 256;
-        std::memcpy(p + 32, &used, 4);
-        for (int i = 0; i < 256; ++i)
-            p[40 + 4 * i] = p[41 + 4 * i] = p[42 + 4 * i] = uint8_t(i);
-        for (int i = 0; i < stride * h; ++i)
-            p[1064 + i] = uint8_t(i * 7);
-    }
+    arkavo::GlobalBlock block = arkavo::test::MakeGrayPage(16, 8, [](int i) { return uint8_t(i * 7); });
     const TCodecImage image{300, 300, block.get()};
     struct Case {
         const char *name;

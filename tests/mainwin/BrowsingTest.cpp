@@ -5,6 +5,7 @@
 #include "TForm1.h"
 #include "TImageManager.h"
 
+#include "GrayPage.h"
 #include "QtApp.h"
 #include "TempDir.h"
 
@@ -28,18 +29,9 @@ namespace {
 void writeMultiPageTiff(const QString &path, int pages)
 {
     const int w = 64, h = 80;
-    arkavo::GlobalBlock block = arkavo::GlobalBlock::allocate(40 + 1024 + w * h);
+    arkavo::GlobalBlock block = arkavo::test::MakeGrayPage(w, h, [](int) { return uint8_t(0); });
     arkavo::GlobalLockGuard lock(block.get());
     uint8_t *p = lock.data();
-    const int32_t hdr[] = {40, w, h};
-    std::memcpy(p, hdr, sizeof hdr);
-    const uint16_t planes = 1, bits = 8;
-    std::memcpy(p + 12, &planes, 2);
-    std::memcpy(p + 14, &bits, 2);
-    const uint32_t used = 256;
-    std::memcpy(p + 32, &used, 4);
-    for (int i = 0; i < 256; ++i)
-        p[40 + 4 * i] = p[41 + 4 * i] = p[42 + 4 * i] = uint8_t(i);
     const TCodecImage image{300, 300, block.get()};
     for (int n = 0; n < pages; ++n) {
         std::memset(p + 1064, 40 * (n + 1), w * h);
