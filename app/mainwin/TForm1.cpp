@@ -11,6 +11,7 @@
 #include "PageImport.h"
 #include "PageListView.h"
 #include "TFormFieldDefine.h"
+#include "ThumbnailWorkers.h"
 #include "TForm5.h"
 #include "TImageManager.h"
 
@@ -131,6 +132,10 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
     ImageList2 = new TImageList("ImageList2", QSize(24, 24), this);
     ImageList3 = new TImageList("ImageList3", QSize(24, 24), this);
     ImageList4 = new TImageList("ImageList4", QSize(16, 16), this);
+    m_thumbnails = new TThumbnailWorkers(this);
+    m_thumbnailKick = new QTimer(this);
+    m_thumbnailKick->setSingleShot(true);
+    m_thumbnailKick->setInterval(0);
 
     buildCommands();
     buildLayout();
@@ -169,6 +174,7 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
 TForm1::~TForm1()
 {
     m_idle->stop();
+    m_thumbnails->WaitForDone();
     disconnect(qApp, nullptr, this, nullptr);
     disconnect(QGuiApplication::clipboard(), nullptr, this, nullptr);
     disconnect(TreeView1, nullptr, this, nullptr);
@@ -456,7 +462,12 @@ void TForm1::connectHandlers()
             [this](QTreeWidgetItem *current) { TreeView1Change(current); });
     connect(ListView1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &TForm1::listSelectionChanged);
-    connect(ListView1, &TPageListView::ThumbnailsCleared, this, [this] { ImageList1->Images.clear(); });
+    connect(ListView1, &TPageListView::ThumbnailsCleared, this, [this] {
+        ImageList1->Images.clear();
+        ++m_listGeneration;
+    });
+    connect(m_thumbnails, &TThumbnailWorkers::Loaded, this, &TForm1::thumbnailLoaded);
+    connect(m_thumbnailKick, &QTimer::timeout, this, &TForm1::LoadVisibleThumbnails);
 
     connect(PopMenuListView, &QMenu::aboutToShow, this, &TForm1::listPopupAboutToShow);
     connect(ListView1->model(), &QAbstractItemModel::rowsInserted, this, &TForm1::UpdateCommandStates);
@@ -669,6 +680,7 @@ void TForm1::TreeView1Change(QTreeWidgetItem *node)
 {
     if (SaveFieldValues)
         SaveFieldValues();
+    ++m_listGeneration; // pictures still being made for the old list are dropped
     QWidget *focus = QApplication::focusWidget();
     TreeView1->setDragEnabled(false);
     setEnabled(false);
@@ -701,7 +713,6 @@ void TForm1::TreeView1Change(QTreeWidgetItem *node)
     if (focus && focus->isVisible())
         focus->setFocus();
     TreeView1->setDragEnabled(true);
-    m_listReloaded = false;
     UpdateCommandStates();
 
     if (node) {
@@ -771,43 +782,77 @@ void TForm1::ListView1SelectItem(int index, bool selected)
 
 void TForm1::LoadVisibleThumbnails()
 {
-    if (m_loadingThumbnails || !ImageManager)
+    if (!ImageManager)
         return;
-    m_loadingThumbnails = true; // drawing caused by the load does not come back here
-    const QRect visible = ListView1->viewport()->rect();
-    for (int i = 0; i < ListView1->count(); ++i) {
+    const int count = ListView1->count();
+    const int height = ListView1->viewport()->height();
+    auto rect = [this](int i) { return ListView1->visualItemRect(ListView1->item(i)); };
+    // Items are placed row by row from the top, so the first visible one is found by halving.
+    int first = 0;
+    for (int hi = count; first < hi;) {
+        const int mid = (first + hi) / 2;
+        if (rect(mid).bottom() <= 0)
+            first = mid + 1;
+        else
+            hi = mid;
+    }
+    int visible = 0;
+    for (int i = first; i < count; ++i) {
+        const QRect r = rect(i);
+        if (r.top() >= height)
+            break;
+        if (r.bottom() <= 0)
+            continue;
+        ++visible;
         QListWidgetItem *item = ListView1->item(i);
         if (TPageListView::ImageIndex(item) != -1 || TPageListView::SubItem(item, 3).isEmpty())
             continue;
-        m_listReloaded = true;
-        const QRect r = ListView1->visualItemRect(item);
-        if (r.bottom() <= 0 || r.top() >= visible.height())
-            continue;
-        if (ImageList1->Images.size() > 50) {
-            ImageList1->Images.clear();
-            for (int k = 0; k < ListView1->count(); ++k) {
-                TPageListView::SetImageIndex(ListView1->item(k), -1);
-                ListView1->item(k)->setIcon(QIcon());
-            }
-        }
+        if (m_thumbnails->Running() >= m_thumbnails->Capacity())
+            continue; // asked again as soon as a worker is free
         const QString page = ImageManager->GetPagePath(i);
-        QString thumb = ImageManager->ThumbnailPathOf(page);
-        if (!ThumbnailIsCurrent(page, thumb) && !MakeThumbnail(page, thumb, nullptr, 135, 160))
-            thumb = AppPath + QStringLiteral("unknown-file.bmp");
-        QImage picture(thumb);
-        if (!m_listReloaded)
-            continue; // the tree selection changed during the load
-        if (picture.isNull()) {
-            TPageListView::SetImageIndex(item, -2);
-            continue;
-        }
-        const QImage framed = FrameThumbnail(picture);
-        Image1->setPixmap(QPixmap::fromImage(framed));
-        ImageList1->Images.append(QPixmap::fromImage(framed));
-        TPageListView::SetImageIndex(item, static_cast<int>(ImageList1->Images.size() - 1));
-        item->setIcon(QIcon(ImageList1->Images.last()));
+        m_thumbnails->Start(page, ImageManager->ThumbnailPathOf(page), i, m_listGeneration);
     }
-    m_loadingThumbnails = false;
+    m_visibleItems = visible;
+}
+
+bool TForm1::ThumbnailsPending() const
+{
+    return m_thumbnails->Running() > 0 || m_thumbnailKick->isActive();
+}
+
+void TForm1::flushThumbnails()
+{
+    ImageList1->Images.clear();
+    for (int k = 0; k < ListView1->count(); ++k) {
+        QListWidgetItem *item = ListView1->item(k);
+        if (TPageListView::ImageIndex(item) >= 0) {
+            TPageListView::SetImageIndex(item, -1);
+            item->setIcon(QIcon());
+        }
+    }
+}
+
+void TForm1::thumbnailLoaded(const QString &pageFile, int row, quint64 generation, const QImage &picture)
+{
+    m_thumbnailKick->start(); // the next visible items, once this one is placed
+    QListWidgetItem *item = ListView1->item(row);
+    // A picture asked for before the list was reloaded or rearranged is dropped.
+    if (generation != m_listGeneration || !item || TPageListView::ImageIndex(item) != -1 ||
+        ImageManager->GetPagePath(row) != pageFile)
+        return;
+    // The cache holds at most 51 pictures and is emptied rather than trimmed; on a screen
+    // showing more items than that it holds one screenful, so a still list never reloads.
+    if (ImageList1->Images.size() > std::max(50, m_visibleItems))
+        flushThumbnails();
+    if (picture.isNull()) {
+        TPageListView::SetImageIndex(item, -2); // not tried again while listed
+        return;
+    }
+    const QPixmap pixmap = QPixmap::fromImage(picture);
+    Image1->setPixmap(pixmap);
+    ImageList1->Images.append(pixmap);
+    TPageListView::SetImageIndex(item, static_cast<int>(ImageList1->Images.size() - 1));
+    item->setIcon(QIcon(pixmap));
 }
 
 void TForm1::MN_FILE_RENAMEClick()

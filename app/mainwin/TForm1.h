@@ -69,8 +69,11 @@ public:
     void TreeView1Change(QTreeWidgetItem *node);
     // A page item became selected (true) or unselected (false).
     void ListView1SelectItem(int index, bool selected);
-    // Loads the thumbnails of the page items inside the visible area that have none yet.
+    // Asks for the thumbnails of the page items inside the visible area that have none
+    // yet, topmost first; they are made on worker threads and put on the items as they come.
     void LoadVisibleThumbnails();
+    // Whether thumbnails asked for are still being made.
+    bool ThumbnailsPending() const;
 
     void MN_FILE_NewFileTypeClick();
     void MN_FILE_NewFolderClick();
@@ -148,8 +151,13 @@ private:
     bool m_scrollUp = false;
     bool m_scrollDown = false;
     bool m_firstShowDone = false;
-    bool m_listReloaded = false;
-    bool m_loadingThumbnails = false;
+    void thumbnailLoaded(const QString &pageFile, int row, quint64 generation, const QImage &picture);
+    void flushThumbnails();
+    class TThumbnailWorkers *m_thumbnails = nullptr;
+    QTimer *m_thumbnailKick = nullptr;
+    // Bumped whenever the list is reloaded: a picture asked for before is dropped.
+    quint64 m_listGeneration = 0;
+    int m_visibleItems = 0;
     bool m_suppressSelect = false;
 
     // ---- Single-page viewer ----

@@ -13,6 +13,8 @@
 #include <codec.h>
 
 #include <QAction>
+#include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -20,6 +22,8 @@
 #include <QTreeWidget>
 
 #include <cstring>
+
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -122,7 +126,7 @@ TEST_F(Browsing, CreateImportShowAndDelete)
 
     // Drawing the list makes the thumbnails of the visible pages.
     form->ListView1->viewport()->repaint();
-    form->LoadVisibleThumbnails();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !form->ThumbnailsPending(); }, 10000));
     EXPECT_GE(TPageListView::ImageIndex(form->ListView1->item(0)), 0);
     EXPECT_TRUE(QFile::exists(RootPath + "Thumbnail/新建文件类型(1)/新建文件夹(2)/新建文件(1)/P0000001.bmp"));
 
@@ -167,4 +171,65 @@ TEST_F(Browsing, RootCannotBeRenamedOrDeleted)
     EXPECT_FALSE(form->Action("MN_FILE_RENAME")->isEnabled());
     form->MN_FILE_RENAMEClick();
     EXPECT_EQ(qobject_cast<QLineEdit *>(QApplication::focusWidget()), nullptr);
+}
+
+TEST_F(Browsing, ThumbnailsLoadWhereShownAndTheCacheFlushesBeyondFifty)
+{
+    form->TreeView1->setFocus();
+    form->TreeView1->setCurrentItem(form->TreeView1->topLevelItem(0));
+    trigger("MN_FILE_NewFileType");
+    trigger("MN_FILE_NewFolder");
+    trigger("MN_FILE_NewFile");
+    QTreeWidgetItem *file = form->TreeView1->currentItem();
+    const QString source = QString::fromStdString((root / "seventy.tif").string());
+    writeMultiPageTiff(source, 70);
+    form->ChooseImportFiles = [&] { return QStringList{source}; };
+    trigger("MN_FILE_AppendImport");
+    ASSERT_EQ(form->ListView1->count(), 70);
+
+    // Without thumbnail files, showing the file makes those of the visible pages only.
+    const QString thumbs = RootPath + "Thumbnail/新建文件类型(1)/新建文件夹(1)/新建文件(1)/";
+    ASSERT_TRUE(QDir(thumbs).removeRecursively());
+    form->TreeView1->setCurrentItem(file->parent());
+    form->TreeView1->setCurrentItem(file);
+    auto settle = [&] {
+        for (int round = 0; round < 3; ++round) { // each landing picture asks for the next ones
+            form->ListView1->viewport()->repaint();
+            QCoreApplication::processEvents();
+            if (!QTest::qWaitFor([&] { return !form->ThumbnailsPending(); }, 10000))
+                return false;
+        }
+        return true;
+    };
+    ASSERT_TRUE(settle());
+    auto loaded = [&](int row) { return TPageListView::ImageIndex(form->ListView1->item(row)) >= 0; };
+    EXPECT_TRUE(loaded(0));
+    EXPECT_FALSE(loaded(69));
+    EXPECT_TRUE(QFile::exists(thumbs + "P0000001.bmp"));
+    EXPECT_FALSE(QFile::exists(thumbs + "P0000070.bmp"));
+    const auto firstThumb = QFileInfo(thumbs + "P0000001.bmp").fileTime(QFileDevice::FileModificationTime);
+    const auto firstInode = [&] {
+        struct stat st {};
+        ::stat(QFile::encodeName(thumbs + "P0000001.bmp").constData(), &st);
+        return st.st_ino;
+    };
+    const auto inode = firstInode();
+
+    // Scrolling to the end passes more than 50 pictures: the cache is emptied on the way
+    // and never holds more than 51.
+    for (int row = 0; row < 70; row += 5) {
+        form->ListView1->scrollToItem(form->ListView1->item(row));
+        ASSERT_TRUE(settle());
+        EXPECT_LE(form->ImageList1->Images.size(), 51);
+    }
+    EXPECT_TRUE(loaded(69));
+    EXPECT_FALSE(loaded(0));
+    EXPECT_TRUE(QFile::exists(thumbs + "P0000070.bmp"));
+
+    // Back at the top the first pictures come again from their files, which stay as made.
+    form->ListView1->scrollToItem(form->ListView1->item(0));
+    ASSERT_TRUE(settle());
+    EXPECT_TRUE(loaded(0));
+    EXPECT_EQ(firstInode(), inode);
+    EXPECT_EQ(QFileInfo(thumbs + "P0000001.bmp").fileTime(QFileDevice::FileModificationTime), firstThumb);
 }

@@ -1,0 +1,38 @@
+#pragma once
+// Makes and reads page thumbnails on worker threads. The page list asks for the pictures
+// of the items it shows; each picture is decoded (or read from its thumbnail file),
+// framed and handed back to the GUI thread, which only has to put it on the item.
+#include <QImage>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QThreadPool>
+
+class TThumbnailWorkers : public QObject {
+    Q_OBJECT
+public:
+    explicit TThumbnailWorkers(QObject *parent = nullptr);
+    // Waits for the pictures being made: a thumbnail file is never left half written.
+    ~TThumbnailWorkers() override;
+
+    // Workers available at once (the machine's cores).
+    int Capacity() const { return m_pool.maxThreadCount(); }
+    int Running() const { return static_cast<int>(m_running.size()); }
+    bool IsRunning(const QString &pageFile) const { return m_running.contains(pageFile); }
+
+    // Makes ThumbFile when it is not current (a placeholder for a page that cannot be
+    // decoded), reads it and frames it; Loaded arrives on this object's thread with Row
+    // and Tag handed back unchanged. False when the page is already being worked on.
+    bool Start(const QString &pageFile, const QString &thumbFile, int row, quint64 tag);
+
+    // Drops the requests not yet started and waits for the running ones.
+    void WaitForDone();
+
+signals:
+    // Picture is null when neither the thumbnail nor the placeholder could be read.
+    void Loaded(const QString &pageFile, int row, quint64 tag, const QImage &picture);
+
+private:
+    QThreadPool m_pool;
+    QSet<QString> m_running;
+};
