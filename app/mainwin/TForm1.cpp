@@ -46,6 +46,13 @@
 
 namespace {
 
+// The menu bar takes the keyboard while its menus are worked with Alt and the arrow keys;
+// menus and the bar never count as the place the user works in.
+bool isMenuWidget(const QWidget *w)
+{
+    return qobject_cast<const QMenuBar *>(w) || qobject_cast<const QMenu *>(w);
+}
+
 bool mimeHasFiles(const QMimeData *mime)
 {
     return mime && (mime->hasUrls() || mime->hasFormat(QStringLiteral("x-special/gnome-copied-files")));
@@ -167,7 +174,11 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
     m_idle->setInterval(150);
     connect(m_idle, &QTimer::timeout, this, &TForm1::UpdateCommandStates);
     m_idle->start();
-    connect(qApp, &QApplication::focusChanged, this, &TForm1::UpdateCommandStates);
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
+        if (now && now->window() == this && !isMenuWidget(now))
+            m_workingFocus = now;
+        UpdateCommandStates();
+    });
     UpdateCommandStates();
 }
 
@@ -501,14 +512,21 @@ int TForm1::SelectedLevel() const
     return level;
 }
 
+QWidget *TForm1::WorkingFocus() const
+{
+    QWidget *focus = focusWidget();
+    return isMenuWidget(focus) ? m_workingFocus.data() : focus;
+}
+
 CommandSnapshot TForm1::Snapshot() const
 {
     CommandSnapshot s;
     s.level = SelectedLevel();
     s.selectedPages = static_cast<int>(ListView1->selectedItems().size());
     s.pageCount = ListView1->count();
-    s.treeFocused = TreeView1->hasFocus();
-    s.listFocused = ListView1->hasFocus();
+    const QWidget *focus = WorkingFocus();
+    s.treeFocused = focus == TreeView1;
+    s.listFocused = focus == ListView1;
     const QAction *single = Action(QStringLiteral("MN_VIEW_SINGLE"));
     s.singlePage = single && single->isChecked();
     s.viewerHasImage = ViewerHasImage ? ViewerHasImage() : false;
@@ -870,7 +888,7 @@ void TForm1::TreeView1Edited(QTreeWidgetItem *node, QString &name)
 void TForm1::MN_FILE_PROPERTIESClick()
 {
     QTreeWidgetItem *node = TreeView1->currentItem();
-    if (!TreeView1->hasFocus() || !node)
+    if (WorkingFocus() != TreeView1 || !node)
         return;
     try {
         const int level = SelectedLevel();
@@ -987,7 +1005,7 @@ void TForm1::MN_FILE_DELETEClick()
         return;
     try {
         QTreeWidgetItem *node = TreeView1->currentItem();
-        if (TreeView1->hasFocus() && node) {
+        if (WorkingFocus() == TreeView1 && node) {
             const int level = SelectedLevel();
             static const char *const kinds[] = {"", "文件类型 ", "文件夹 ", "文件 "};
             if (level < 1 || level > 3)
@@ -1011,7 +1029,7 @@ void TForm1::MN_FILE_DELETEClick()
             }
             return;
         }
-        if (ListView1->hasFocus() && !ListView1->selectedItems().isEmpty()) {
+        if (WorkingFocus() == ListView1 && !ListView1->selectedItems().isEmpty()) {
             if (Messages::Show(QStringLiteral("确定要删除选中图像吗?"), QStringLiteral("提示"),
                                MsgIcon::Question, MsgButtons::YesNo, this) != MsgAnswer::Yes)
                 return;

@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QMainWindow>
 #include <QPixmap>
+#include <QPointer>
 #include <QSize>
 
 #include <functional>
@@ -56,6 +57,9 @@ public:
     CommandSnapshot Snapshot() const;
     // Recomputes every command state (idle, and after every tree selection change).
     void UpdateCommandStates();
+    // The control the user works in: the window's focus, or while the menu bar has taken
+    // the keyboard, the control that had it before.
+    QWidget *WorkingFocus() const;
     // Level of the selected tree node: -1 none, 0 root, 1 file type, 2 folder, 3 file.
     int SelectedLevel() const;
 
@@ -159,6 +163,7 @@ private:
     quint64 m_listGeneration = 0;
     int m_visibleItems = 0;
     bool m_suppressSelect = false;
+    QPointer<QWidget> m_workingFocus;
 
     // ---- Single-page viewer ----
 public:

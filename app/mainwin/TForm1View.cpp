@@ -93,8 +93,8 @@ void TForm1::ConnectViewer(TForm5 *viewer)
     if (QAction *del = Action(QStringLiteral("MN_FILE_DELETE"))) {
         disconnect(del, &QAction::triggered, this, &TForm1::MN_FILE_DELETEClick);
         connect(del, &QAction::triggered, this, [this] {
-            const bool tree = TreeView1->hasFocus() && TreeView1->currentItem();
-            const bool list = ListView1->hasFocus() && !ListView1->selectedItems().isEmpty();
+            const bool tree = WorkingFocus() == TreeView1 && TreeView1->currentItem();
+            const bool list = WorkingFocus() == ListView1 && !ListView1->selectedItems().isEmpty();
             if (!tree && !list && Action(QStringLiteral("MN_VIEW_SINGLE"))->isChecked())
                 ViewerDeleteClick();
             else

@@ -18,6 +18,8 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -232,4 +234,28 @@ TEST_F(Browsing, ThumbnailsLoadWhereShownAndTheCacheFlushesBeyondFifty)
     EXPECT_TRUE(loaded(0));
     EXPECT_EQ(firstInode(), inode);
     EXPECT_EQ(QFileInfo(thumbs + "P0000001.bmp").fileTime(QFileDevice::FileModificationTime), firstThumb);
+}
+
+TEST_F(Browsing, AnOpenMenuKeepsTheCommandsOfTheControlInUse)
+{
+    form->TreeView1->setFocus();
+    form->TreeView1->setCurrentItem(form->TreeView1->topLevelItem(0));
+    trigger("MN_FILE_NewFileType");
+    form->TreeView1->setFocus();
+    form->UpdateCommandStates();
+    ASSERT_TRUE(form->Action("MN_FILE_DELETE")->isEnabled());
+
+    // Alt gives the keyboard to the menu bar and an open menu takes it too; the idle update
+    // must not grey out the tree's commands under the user's eyes.
+    form->menuBar()->setFocus(Qt::MenuBarFocusReason);
+    form->UpdateCommandStates();
+    EXPECT_TRUE(form->Action("MN_FILE_DELETE")->isEnabled());
+    QMenu *menu = form->Menu("MN_FILE");
+    menu->popup(form->mapToGlobal(QPoint(10, 10)));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
+    menu->setFocus(Qt::PopupFocusReason); // as a desktop's window system does
+    form->UpdateCommandStates();
+    EXPECT_TRUE(form->Action("MN_FILE_DELETE")->isEnabled());
+    EXPECT_TRUE(form->Action("MN_FILE_RENAME")->isEnabled());
+    menu->hide();
 }
