@@ -9,9 +9,12 @@
 
 #include <QEventLoop>
 #include <QIcon>
+#include <QLibraryInfo>
 #include <QLineEdit>
+#include <QLocale>
 #include <QScreen>
 #include <QTimer>
+#include <QTranslator>
 
 #include <exception>
 #include <memory>
@@ -44,6 +47,11 @@ int main(int argc, char **argv)
     TApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("Arkavo"));
     app.setWindowIcon(QIcon(QStringLiteral(":/arkavo/arkavo.png")));
+    // The program speaks Chinese; Qt's own dialogs (file choosers, standard buttons) too.
+    auto *qtTexts = new QTranslator(&app);
+    if (qtTexts->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                      QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(qtTexts);
 
     std::unique_ptr<TForm1> form1;
     try {

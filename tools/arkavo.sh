@@ -14,7 +14,7 @@ packages=(
   libsqlite3-dev libgtest-dev libbenchmark-dev
   # run and test
   libsane1 sane-utils sane-airscan xauth xvfb fonts-wqy-microhei xdg-utils qpdf
-  adwaita-icon-theme ghostscript
+  adwaita-icon-theme ghostscript qt6-translations-l10n
 )
 
 as_root() {

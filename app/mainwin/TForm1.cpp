@@ -481,8 +481,13 @@ void TForm1::connectHandlers()
     connect(m_thumbnailKick, &QTimer::timeout, this, &TForm1::LoadVisibleThumbnails);
 
     connect(PopMenuListView, &QMenu::aboutToShow, this, &TForm1::listPopupAboutToShow);
-    connect(ListView1->model(), &QAbstractItemModel::rowsInserted, this, &TForm1::UpdateCommandStates);
-    connect(ListView1->model(), &QAbstractItemModel::rowsRemoved, this, &TForm1::UpdateCommandStates);
+    // While the store fills the list page by page, the states are computed once at the end.
+    auto pagesChanged = [this] {
+        if (!ImageManager->Loading)
+            UpdateCommandStates();
+    };
+    connect(ListView1->model(), &QAbstractItemModel::rowsInserted, this, pagesChanged);
+    connect(ListView1->model(), &QAbstractItemModel::rowsRemoved, this, pagesChanged);
 }
 
 QAction *TForm1::Action(const QString &name) const
@@ -556,6 +561,12 @@ void TForm1::UpdateCommandStates()
     const QKeySequence want = states.deleteShortcut ? QKeySequence(Qt::Key_Delete) : QKeySequence();
     if (del->shortcut() != want)
         del->setShortcut(want);
+    // A file's page count follows imports and deletions.
+    if (SelectedLevel() == 3) {
+        const QString pages = QStringLiteral(" %1 个页面").arg(ListView1->count());
+        if (StatusPanels[0]->text() != pages)
+            StatusPanels[0]->setText(pages);
+    }
     // The text tool button follows its menu entry in every mode.
     if (QWidget *textButton = findChild<QWidget *>(QStringLiteral("btn_IMAGE_TEXT")))
         textButton->setEnabled(Action(QStringLiteral("MN_IMAGE_TEXT"))->isEnabled());

@@ -122,6 +122,7 @@ TEST_F(Browsing, CreateImportShowAndDelete)
     trigger("MN_FILE_AppendImport");
     ASSERT_EQ(form->ListView1->count(), 3);
     EXPECT_EQ(form->ListView1->item(2)->text(), "新建文件(1)-3");
+    EXPECT_EQ(form->StatusPanels[0]->text(), " 3 个页面");
     const QString dir = RootPath + "Images/新建文件类型(1)/新建文件夹(2)/新建文件(1)/";
     for (const char *name : {"P0000001.tif", "P0000002.tif", "P0000003.tif"})
         EXPECT_TRUE(QFile::exists(dir + name)) << name;
@@ -148,6 +149,7 @@ TEST_F(Browsing, CreateImportShowAndDelete)
     trigger("MN_FILE_DELETE");
     EXPECT_EQ(asked, QStringList{"确定要删除选中图像吗?"});
     EXPECT_EQ(form->ListView1->count(), 2);
+    EXPECT_EQ(form->StatusPanels[0]->text(), " 2 个页面");
     EXPECT_TRUE(QFile::exists(dir + "P0000002.tif"));
     EXPECT_FALSE(QFile::exists(dir + "P0000003.tif"));
 
