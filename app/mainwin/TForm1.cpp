@@ -913,6 +913,8 @@ void TForm1::MN_FILE_PROPERTIESClick()
         QString location;
         ImageManager->GetNodePath(node, true, location);
         dialog.edtLocation->setText(location);
+        dialog.edtLocation->setCursorPosition(0); // a long path shows from its start
+        dialog.edtLocation->setToolTip(location);
 
         auto grandChildren = [](QTreeWidgetItem *n) {
             int total = 0;

@@ -82,6 +82,7 @@ void TFormFieldDefine::SetRootMode()
 {
     edtName->setReadOnly(true);
     edtName->setFrame(false);
+    edtName->setStyleSheet(QStringLiteral("QLineEdit { background: transparent; }"));
     SpeedButton10->show();
 }
 
