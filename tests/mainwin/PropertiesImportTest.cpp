@@ -1,0 +1,376 @@
+// The properties dialog on a catalogue built through the menus (counts, used space,
+// moving the repository root) and the two page imports: before the focused page, and
+// at the end of a new file when a folder is selected.
+#include "BrowseText.h"
+#include "FormLogin.h"
+#include "Globals.h"
+#include "IniFile.h"
+#include "Messages.h"
+#include "PageListView.h"
+#include "TForm1.h"
+#include "TFormFieldDefine.h"
+
+#include "GrayPage.h"
+#include "QtApp.h"
+#include "TempDir.h"
+
+#include <arkavo/GlobalBlock.h>
+#include <codec.h>
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <filesystem>
+#include <functional>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr int PageW = 48, PageH = 64;
+
+// Writes an 8-bit TIFF with one page per grey level, each page filled with its level.
+void writeGreyTiff(const QString &path, const std::vector<int> &levels)
+{
+    for (size_t n = 0; n < levels.size(); ++n) {
+        const uint8_t level = uint8_t(levels[n]);
+        arkavo::GlobalBlock block = arkavo::test::MakeGrayPage(PageW, PageH, [&](int) { return level; });
+        const TCodecImage image{300, 300, block.get()};
+        ASSERT_EQ(SaveTIF(&image, QFile::encodeName(path).constData(), 0, n > 0 ? 1 : 0), 1)
+            << path.toStdString();
+    }
+}
+
+// Grey level of the first pixel of a page file; -1 when it cannot be read.
+int greyLevelOf(const QString &path)
+{
+    TCodecImage image{};
+    if (LoadFile(QFile::encodeName(path).constData(), &image, 0) < 1 || !image.Dib)
+        return -1;
+    arkavo::GlobalBlock dib(image.Dib);
+    arkavo::GlobalLockGuard lock(dib.get());
+    return lock.data()[40 + 1024];
+}
+
+QString pageName(int n)
+{
+    return QStringLiteral("P%1.tif").arg(n, 7, 10, QLatin1Char('0'));
+}
+
+// Grey levels of the pages in Dir, page 1 upwards, until the first missing page.
+std::vector<int> pageLevels(const QString &dir)
+{
+    std::vector<int> levels;
+    for (int n = 1; QFile::exists(dir + pageName(n)); ++n)
+        levels.push_back(greyLevelOf(dir + pageName(n)));
+    return levels;
+}
+
+qint64 bytesBelow(const QString &dir)
+{
+    qint64 total = 0;
+    for (const auto &entry :
+         std::filesystem::recursive_directory_iterator(QFile::encodeName(dir).toStdString()))
+        if (entry.is_regular_file())
+            total += qint64(entry.file_size());
+    return total;
+}
+
+class PropertiesImport : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        arkavo::test::EnsureApp();
+        AppPath = RootPath = QString::fromStdString(root.str());
+        Messages::ClearShown();
+        Messages::SetResponder([this](const MessageRecord &m) {
+            shown << m;
+            return answer;
+        });
+        {
+            TFormLogin login;
+            login.Edit1->setText("Admin");
+            ASSERT_TRUE(login.Button1Click());
+        }
+        form = std::make_unique<TForm1>();
+        form->resize(1200, 800);
+        form->show();
+        QApplication::setActiveWindow(form.get());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    }
+    void TearDown() override
+    {
+        form.reset();
+        Messages::SetResponder(nullptr);
+    }
+
+    void trigger(const char *name)
+    {
+        QAction *a = form->Action(QString::fromLatin1(name));
+        ASSERT_NE(a, nullptr) << name;
+        form->UpdateCommandStates();
+        ASSERT_TRUE(a->isEnabled()) << name;
+        a->trigger();
+        // New nodes open their caption for editing; keep the default name.
+        if (auto *editor = qobject_cast<QLineEdit *>(QApplication::focusWidget()))
+            QTest::keyClick(editor, Qt::Key_Escape);
+        QCoreApplication::processEvents();
+    }
+
+    // Selects Node with the tree focused and runs a creating command; returns the new node.
+    QTreeWidgetItem *create(QTreeWidgetItem *node, const char *command)
+    {
+        select(node);
+        trigger(command);
+        return form->TreeView1->currentItem();
+    }
+
+    void select(QTreeWidgetItem *node)
+    {
+        form->TreeView1->setFocus();
+        form->TreeView1->setCurrentItem(node);
+    }
+
+    // Imports a new TIFF with pages of the given grey levels through Command.
+    void importLevels(const char *command, const std::vector<int> &levels)
+    {
+        const QString source = QString::fromStdString((root / "source.tif").string());
+        QFile::remove(source);
+        writeGreyTiff(source, levels);
+        form->ChooseImportFiles = [source] { return QStringList{source}; };
+        trigger(command);
+    }
+
+    // A file below Folder holding pages of the given grey levels.
+    QTreeWidgetItem *fileWithPages(QTreeWidgetItem *folder, const std::vector<int> &levels)
+    {
+        QTreeWidgetItem *file = create(folder, "MN_FILE_NewFile");
+        importLevels("MN_FILE_AppendImport", levels);
+        return file;
+    }
+
+    QString dirOf(QTreeWidgetItem *file) const
+    {
+        return RootPath + "Images/" + file->parent()->parent()->text(0) + "/" + file->parent()->text(0) +
+               "/" + file->text(0) + "/";
+    }
+
+    // (file name, page number) of every selected page item, in list order.
+    QStringList selectedPages() const
+    {
+        QStringList pages;
+        for (int i = 0; i < form->ListView1->count(); ++i)
+            if (form->ListView1->item(i)->isSelected())
+                pages << form->ListView1->SubItem(i, 0) + "#" + form->ListView1->SubItem(i, 1);
+        return pages;
+    }
+
+    // Opens the properties of the selected node; Inspect reads the modal dialog, which is
+    // then accepted or rejected. False when no dialog came up.
+    bool properties(const std::function<void(TFormFieldDefine &)> &inspect, bool accept)
+    {
+        bool seen = false;
+        QTimer poll;
+        poll.setInterval(10);
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto *dialog = qobject_cast<TFormFieldDefine *>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            poll.stop();
+            seen = true;
+            inspect(*dialog);
+            if (accept)
+                dialog->accept();
+            else
+                dialog->reject();
+        });
+        poll.start();
+        // The command needs the tree focused, and the last dialog may still hold the activation.
+        QApplication::setActiveWindow(form.get());
+        EXPECT_TRUE(QTest::qWaitForWindowActive(form.get()));
+        form->TreeView1->setFocus();
+        form->MN_FILE_PROPERTIESClick();
+        poll.stop();
+        return seen;
+    }
+
+    QTreeWidgetItem *rootNode() const { return form->TreeView1->topLevelItem(0); }
+
+    arkavo::test::TempDir root;
+    std::unique_ptr<TForm1> form;
+    QList<MessageRecord> shown;
+    MsgAnswer answer = MsgAnswer::Yes;
+};
+
+} // namespace
+
+TEST_F(PropertiesImport, PropertiesShowCountsAndUsedSpaceOfTheNode)
+{
+    // Two file types with three folders; the first folder holds two files of 3 and 2 pages.
+    QTreeWidgetItem *typeA = create(rootNode(), "MN_FILE_NewFileType");
+    QTreeWidgetItem *folder = create(typeA, "MN_FILE_NewFolder");
+    fileWithPages(folder, {10, 20, 30});
+    fileWithPages(folder, {40, 50});
+    create(typeA, "MN_FILE_NewFolder");
+    QTreeWidgetItem *typeB = create(rootNode(), "MN_FILE_NewFileType");
+    create(typeB, "MN_FILE_NewFolder");
+
+    struct Case {
+        QTreeWidgetItem *node;
+        const char *title;
+        const char *labels[3]; // folder, file and page rows
+        const char *counts[3];
+        QString location;
+    };
+    const Case cases[] = {
+        {rootNode(), "文件库 属性", {"文件类型 ", "文件夹 ", ""}, {"2个", "3个", ""}, RootPath},
+        {folder,
+         "文件夹 新建文件夹(1) 属性",
+         {"", "文件", "页面"},
+         {"", "2份", "5页"},
+         RootPath + "Images/新建文件类型(1)/新建文件夹(1)"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.title);
+        select(c.node);
+        const bool isRoot = c.node == rootNode();
+        EXPECT_TRUE(properties(
+            [&](TFormFieldDefine &d) {
+                EXPECT_EQ(d.windowTitle(), QString::fromUtf8(c.title));
+                EXPECT_EQ(d.edtName->text(), c.node->text(0));
+                EXPECT_EQ(d.edtName->isReadOnly(), isRoot);
+                EXPECT_EQ(d.SpeedButton10->isVisibleTo(&d), isRoot);
+                EXPECT_EQ(d.edtLocation->text(), c.location);
+                const QLabel *labels[] = {d.LblfolderN, d.lblFileN, d.lblPictureN};
+                const QLineEdit *boxes[] = {d.edtfolderN, d.edtFileN, d.edtPicturen};
+                for (int row = 0; row < 3; ++row) {
+                    EXPECT_EQ(labels[row]->text(), QString::fromUtf8(c.labels[row])) << row;
+                    EXPECT_EQ(boxes[row]->text(), QString::fromUtf8(c.counts[row])) << row;
+                }
+                EXPECT_EQ(d.edtSpace->text(), FormatUsedSpace(bytesBelow(c.location)));
+                EXPECT_TRUE(d.edtSpaceLeave->text().endsWith("字节)"));
+            },
+            false));
+        EXPECT_EQ(c.node->text(0), QString(c.node == rootNode() ? "文件库" : "新建文件夹(1)"));
+    }
+    EXPECT_TRUE(shown.isEmpty());
+}
+
+TEST_F(PropertiesImport, RootLocationIsSavedOnlyWhenItCanBeAFolder)
+{
+    QFile plain(QString::fromStdString((root / "plain.txt").string()));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    const QString oldRoot = RootPath;
+    const QString settings = SettingsFileIn(AppPath);
+
+    struct Case {
+        const char *name;
+        QString location;
+        bool accept;
+        bool saved;
+        const char *message; // the one message shown, if any
+    };
+    const Case cases[] = {
+        {"cancelled", oldRoot + "elsewhere", false, false, nullptr},
+        {"below a regular file", oldRoot + "plain.txt/repo", true, false, "位置输入错误！"},
+        {"new folder", oldRoot + "moved/repo", true, true,
+         "要使设置生效，必须关闭并重新启动本程序，要立即关闭程序吗？"},
+    };
+    answer = MsgAnswer::No; // keep running on the old root
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        shown.clear();
+        select(rootNode());
+        EXPECT_TRUE(properties([&](TFormFieldDefine &d) { d.edtLocation->setText(c.location); }, c.accept));
+
+        EXPECT_EQ(QFileInfo(c.location).isDir(), c.saved);
+        const QString saved = IniFile(settings).readString("SYSTEM", "ROOTPATH");
+        EXPECT_EQ(QDir::cleanPath(saved), c.saved ? QDir::cleanPath(c.location) : QString());
+        if (c.message) {
+            ASSERT_EQ(shown.size(), 1);
+            EXPECT_EQ(shown[0].text, QString::fromUtf8(c.message));
+            EXPECT_EQ(shown[0].caption, c.saved ? "询问" : "错误");
+            EXPECT_EQ(shown[0].icon, c.saved ? MsgIcon::Question : MsgIcon::Information);
+        } else {
+            EXPECT_TRUE(shown.isEmpty());
+        }
+        // "No" keeps the program open on the repository it started with.
+        EXPECT_TRUE(form->isVisible());
+        EXPECT_EQ(RootPath, oldRoot);
+        EXPECT_EQ(rootNode()->text(0), "文件库");
+    }
+}
+
+TEST_F(PropertiesImport, InsertImportPutsThePagesBeforeTheFocusedPageAndSelectsThem)
+{
+    QTreeWidgetItem *type = create(rootNode(), "MN_FILE_NewFileType");
+
+    struct Case {
+        const char *name;
+        bool showFolder; // the list shows the whole folder, with a second file after this one
+        int focus;
+        std::vector<int> levels;
+    };
+    const Case cases[] = {
+        {"before page 1", false, 0, {200, 220, 10, 20, 30}},
+        {"before page 2", false, 1, {10, 200, 220, 20, 30}},
+        {"before page 3", false, 2, {10, 20, 200, 220, 30}},
+        {"before page 2, folder shown", true, 1, {10, 200, 220, 20, 30}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QTreeWidgetItem *folder = create(type, "MN_FILE_NewFolder");
+        QTreeWidgetItem *file = fileWithPages(folder, {10, 20, 30});
+        if (c.showFolder)
+            fileWithPages(folder, {90});
+        select(c.showFolder ? folder : file);
+        ASSERT_EQ(form->ListView1->count(), c.showFolder ? 4 : 3);
+
+        form->ListView1->setFocus();
+        form->ListView1->clearSelection();
+        form->ListView1->setCurrentItem(form->ListView1->item(c.focus), QItemSelectionModel::ClearAndSelect);
+        importLevels("MN_FILE_InsertImport", {200, 220});
+
+        EXPECT_EQ(pageLevels(dirOf(file)), c.levels);
+        ASSERT_EQ(form->ListView1->count(), c.showFolder ? 6 : 5);
+        const QString name = file->text(0);
+        EXPECT_EQ(selectedPages(), (QStringList{name + "#" + QString::number(c.focus + 1),
+                                                name + "#" + QString::number(c.focus + 2)}));
+        // The list follows the renumbered files: page numbers run 1..5 within the file.
+        for (int i = 0; i < 5; ++i)
+            EXPECT_EQ(form->ListView1->SubItem(i, 1), QString::number(i + 1)) << i;
+        if (c.showFolder) {
+            EXPECT_EQ(pageLevels(dirOf(folder->child(1))), std::vector<int>{90});
+        }
+    }
+    EXPECT_TRUE(shown.isEmpty());
+}
+
+TEST_F(PropertiesImport, AppendImportIntoAFolderMakesANewFile)
+{
+    QTreeWidgetItem *type = create(rootNode(), "MN_FILE_NewFileType");
+    QTreeWidgetItem *folder = create(type, "MN_FILE_NewFolder");
+    QTreeWidgetItem *existing = fileWithPages(folder, {10, 20, 30});
+
+    select(folder);
+    importLevels("MN_FILE_AppendImport", {200, 220});
+
+    ASSERT_EQ(folder->childCount(), 2);
+    QTreeWidgetItem *made = folder->child(1);
+    EXPECT_EQ(made->text(0), "新建文件(2)");
+    EXPECT_EQ(pageLevels(dirOf(made)), (std::vector<int>{200, 220}));
+    EXPECT_EQ(pageLevels(dirOf(existing)), (std::vector<int>{10, 20, 30}));
+    // The folder's list gains the new pages, which are the selected ones.
+    EXPECT_EQ(form->ListView1->count(), 5);
+    EXPECT_EQ(selectedPages(), (QStringList{"新建文件(2)#1", "新建文件(2)#2"}));
+    EXPECT_TRUE(shown.isEmpty());
+}
