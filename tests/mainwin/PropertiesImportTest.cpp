@@ -312,49 +312,117 @@ TEST_F(PropertiesImport, RootLocationIsSavedOnlyWhenItCanBeAFolder)
     }
 }
 
+TEST_F(PropertiesImport, PropertiesRenameTheNodeByItsTrimmedName)
+{
+    QTreeWidgetItem *type = create(rootNode(), "MN_FILE_NewFileType");
+    QTreeWidgetItem *folder = create(type, "MN_FILE_NewFolder");
+    fileWithPages(folder, {10});
+    create(type, "MN_FILE_NewFolder"); // 新建文件夹(2)
+    const QString images = RootPath + "Images/新建文件类型(1)/";
+
+    struct Case {
+        const char *typed;
+        const char *caption; // the folder's caption afterwards
+        int messages;
+    };
+    const Case cases[] = {
+        {"  新建文件夹(1) ", "新建文件夹(1)", 0}, // the same name once trimmed: nothing to do
+        {"新建文件夹(2)", "新建文件夹(1)", 1},    // taken by the sibling: refused with a message
+        {"  账单 2024  ", "账单 2024", 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.typed);
+        shown.clear();
+        select(folder);
+        EXPECT_TRUE(
+            properties([&](TFormFieldDefine &d) { d.edtName->setText(QString::fromUtf8(c.typed)); }, true));
+        EXPECT_EQ(folder->text(0), QString::fromUtf8(c.caption));
+        EXPECT_EQ(shown.size(), c.messages);
+        EXPECT_EQ(pageLevels(images + folder->text(0) + "/新建文件(1)/"), std::vector<int>{10});
+    }
+    EXPECT_FALSE(QFileInfo::exists(images + "新建文件夹(1)"));
+}
+
 TEST_F(PropertiesImport, InsertImportPutsThePagesBeforeTheFocusedPageAndSelectsThem)
 {
     QTreeWidgetItem *type = create(rootNode(), "MN_FILE_NewFileType");
+    const QString unreadable = "无法识别的图像格式: %1,是否继续?";
 
+    // Each case has a folder with file 0 (pages 10, 20, 30) and file 1 (page 90); the list
+    // shows file 0 alone or the whole folder, and a two-page TIFF (200, 220) is imported.
     struct Case {
         const char *name;
-        bool showFolder; // the list shows the whole folder, with a second file after this one
-        int focus;
-        std::vector<int> levels;
+        bool showFolder;
+        int focus;          // list index of the focused page
+        const char *source; // name of the imported file
+        std::vector<int> levels[2];
+        QList<QPair<int, int>> selected; // (file, page) of the selected items
+        bool askedUnreadable;
     };
     const Case cases[] = {
-        {"before page 1", false, 0, {200, 220, 10, 20, 30}},
-        {"before page 2", false, 1, {10, 200, 220, 20, 30}},
-        {"before page 3", false, 2, {10, 20, 200, 220, 30}},
-        {"before page 2, folder shown", true, 1, {10, 200, 220, 20, 30}},
+        {"before page 1", false, 0, "in.tif", {{200, 220, 10, 20, 30}, {90}}, {{0, 1}, {0, 2}}, false},
+        {"before page 2", false, 1, "in.tif", {{10, 200, 220, 20, 30}, {90}}, {{0, 2}, {0, 3}}, false},
+        {"before page 3", false, 2, "in.tif", {{10, 20, 200, 220, 30}, {90}}, {{0, 3}, {0, 4}}, false},
+        {"folder shown, page 2 of the first file",
+         true,
+         1,
+         "in.tif",
+         {{10, 200, 220, 20, 30}, {90}},
+         {{0, 2}, {0, 3}},
+         false},
+        {"folder shown, page 1 of the second file",
+         true,
+         3,
+         "in.tif",
+         {{10, 20, 30}, {200, 220, 90}},
+         {{1, 1}, {1, 2}},
+         false},
+        {"a skipped kind of file", false, 1, "in.gif", {{10, 20, 30}, {90}}, {}, false},
+        {"an unreadable file", false, 1, "broken.tif", {{10, 20, 30}, {90}}, {}, true},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         QTreeWidgetItem *folder = create(type, "MN_FILE_NewFolder");
-        QTreeWidgetItem *file = fileWithPages(folder, {10, 20, 30});
-        if (c.showFolder)
-            fileWithPages(folder, {90});
-        select(c.showFolder ? folder : file);
+        QTreeWidgetItem *files[] = {fileWithPages(folder, {10, 20, 30}), fileWithPages(folder, {90})};
+        select(c.showFolder ? folder : files[0]);
         ASSERT_EQ(form->ListView1->count(), c.showFolder ? 4 : 3);
 
+        const QString source = QString::fromStdString((root / c.source).string());
+        if (c.askedUnreadable) {
+            QFile broken(source);
+            ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+            broken.write("II*\0 not an image");
+        } else {
+            writeGreyTiff(source, {200, 220});
+        }
+        form->ChooseImportFiles = [source] { return QStringList{source}; };
         form->ListView1->setFocus();
         form->ListView1->clearSelection();
         form->ListView1->setCurrentItem(form->ListView1->item(c.focus), QItemSelectionModel::ClearAndSelect);
-        importLevels("MN_FILE_InsertImport", {200, 220});
+        shown.clear();
+        trigger("MN_FILE_InsertImport");
+        QFile::remove(source);
 
-        EXPECT_EQ(pageLevels(dirOf(file)), c.levels);
-        ASSERT_EQ(form->ListView1->count(), c.showFolder ? 6 : 5);
-        const QString name = file->text(0);
-        EXPECT_EQ(selectedPages(), (QStringList{name + "#" + QString::number(c.focus + 1),
-                                                name + "#" + QString::number(c.focus + 2)}));
-        // The list follows the renumbered files: page numbers run 1..5 within the file.
-        for (int i = 0; i < 5; ++i)
-            EXPECT_EQ(form->ListView1->SubItem(i, 1), QString::number(i + 1)) << i;
-        if (c.showFolder) {
-            EXPECT_EQ(pageLevels(dirOf(folder->child(1))), std::vector<int>{90});
+        EXPECT_EQ(pageLevels(dirOf(files[0])), c.levels[0]);
+        EXPECT_EQ(pageLevels(dirOf(files[1])), c.levels[1]);
+        QStringList selected;
+        for (const auto &[file, page] : c.selected)
+            selected << files[file]->text(0) + "#" + QString::number(page);
+        EXPECT_EQ(selectedPages(), selected);
+        // The list matches the files on disk: every file's items are numbered 1, 2, ...
+        const int shownPages = int(c.levels[0].size() + (c.showFolder ? c.levels[1].size() : 0));
+        ASSERT_EQ(form->ListView1->count(), shownPages);
+        for (int i = 0, page = 1; i < shownPages; ++i) {
+            if (i > 0 && form->ListView1->SubItem(i, 0) != form->ListView1->SubItem(i - 1, 0))
+                page = 1;
+            EXPECT_EQ(form->ListView1->SubItem(i, 1), QString::number(page++)) << i;
+        }
+        ASSERT_EQ(shown.size(), c.askedUnreadable ? 1 : 0);
+        if (c.askedUnreadable) {
+            EXPECT_EQ(shown[0].text, unreadable.arg(source));
+            EXPECT_EQ(shown[0].caption, "询问");
         }
     }
-    EXPECT_TRUE(shown.isEmpty());
 }
 
 TEST_F(PropertiesImport, AppendImportIntoAFolderMakesANewFile)
