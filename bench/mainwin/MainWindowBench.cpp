@@ -25,6 +25,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QTest>
+#include <QThreadPool>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -186,6 +187,8 @@ public:
     }
     static void settle()
     {
+        // Work left over from the last selection must not run into the next measurement.
+        QThreadPool::globalInstance()->waitForDone(30000);
         QElapsedTimer t;
         t.start();
         while (t.elapsed() < 50)
