@@ -1,6 +1,6 @@
 // The properties dialog on a catalogue built through the menus (counts, used space,
-// moving the repository root) and the two page imports: before the focused page, and
-// at the end of a new file when a folder is selected.
+// renaming, moving the repository root) and the two page imports: before the focused
+// page, and at the end of a new file when a folder is selected.
 #include "BrowseText.h"
 #include "FormLogin.h"
 #include "Globals.h"
@@ -28,7 +28,6 @@
 #include <QTreeWidget>
 
 #include <algorithm>
-
 #include <filesystem>
 #include <functional>
 #include <vector>
@@ -278,37 +277,41 @@ TEST_F(PropertiesImport, RootLocationIsSavedOnlyWhenItCanBeAFolder)
         const char *name;
         QString location;
         bool accept;
+        MsgAnswer restartNow;
         bool saved;
-        const char *message; // the one message shown, if any
+        QString message; // the one message shown, if any
     };
+    const QString restart = "要使设置生效，必须关闭并重新启动本程序，要立即关闭程序吗？";
     const Case cases[] = {
-        {"cancelled", oldRoot + "elsewhere", false, false, nullptr},
-        {"below a regular file", oldRoot + "plain.txt/repo", true, false, "位置输入错误！"},
-        {"new folder", oldRoot + "moved/repo", true, true,
-         "要使设置生效，必须关闭并重新启动本程序，要立即关闭程序吗？"},
+        {"cancelled", oldRoot + "elsewhere", false, MsgAnswer::No, false, {}},
+        {"below a regular file", oldRoot + "plain.txt/repo", true, MsgAnswer::No, false, "位置输入错误！"},
+        {"new folder, restart later", oldRoot + "moved/repo", true, MsgAnswer::No, true, restart},
+        // Last: restarting now closes the window.
+        {"new folder, restart now", oldRoot + "other", true, MsgAnswer::Yes, true, restart},
     };
-    answer = MsgAnswer::No; // keep running on the old root
+    QString lastSaved;
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         shown.clear();
+        answer = c.restartNow;
         select(rootNode());
         EXPECT_TRUE(properties([&](TFormFieldDefine &d) { d.edtLocation->setText(c.location); }, c.accept));
 
         EXPECT_EQ(QFileInfo(c.location).isDir(), c.saved);
         const QString saved = IniFile(settings).readString("SYSTEM", "ROOTPATH");
-        EXPECT_EQ(QDir::cleanPath(saved), c.saved ? QDir::cleanPath(c.location) : QString());
-        if (c.message) {
+        EXPECT_EQ(QDir::cleanPath(saved), c.saved ? QDir::cleanPath(c.location) : lastSaved);
+        lastSaved = QDir::cleanPath(saved);
+        if (!c.message.isEmpty()) {
             ASSERT_EQ(shown.size(), 1);
-            EXPECT_EQ(shown[0].text, QString::fromUtf8(c.message));
+            EXPECT_EQ(shown[0].text, c.message);
             EXPECT_EQ(shown[0].caption, c.saved ? "询问" : "错误");
             EXPECT_EQ(shown[0].icon, c.saved ? MsgIcon::Question : MsgIcon::Information);
         } else {
             EXPECT_TRUE(shown.isEmpty());
         }
-        // "No" keeps the program open on the repository it started with.
-        EXPECT_TRUE(form->isVisible());
+        // The running program stays on the repository it started with until it is restarted.
+        EXPECT_EQ(form->isVisible(), c.restartNow == MsgAnswer::No);
         EXPECT_EQ(RootPath, oldRoot);
-        EXPECT_EQ(rootNode()->text(0), "文件库");
     }
 }
 
