@@ -448,11 +448,10 @@ TEST_F(PropertiesImport, AppendImportIntoAFolderMakesANewFile)
     EXPECT_TRUE(shown.isEmpty());
 }
 
-// A window tall and wide enough to show more pages than the thumbnail cache holds: every
-// visible page must still end up with its picture. The cache is emptied whenever it passes
-// 50 pictures, which also drops the pictures just loaded for the same screen, so the list
-// keeps reloading and never shows them all. Disabled until the cache keeps a full screen.
-TEST_F(PropertiesImport, DISABLED_AScreenOfMoreThanFiftyPagesShowsEveryPicture)
+// A window tall and wide enough to show more pages than the thumbnail cache normally
+// holds: emptying the cache must not drop pictures of the same screen, or the list keeps
+// reloading and never shows them all.
+TEST_F(PropertiesImport, AScreenOfMoreThanFiftyPagesShowsEveryPicture)
 {
     form->resize(2400, 1600);
     QTreeWidgetItem *type = create(rootNode(), "MN_FILE_NewFileType");
