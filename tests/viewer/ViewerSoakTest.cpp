@@ -231,18 +231,19 @@ enum class Outcome {
 {
     if (after.width != before.width || after.height != before.height || after.bits != before.bits ||
         after.values.size() != before.values.size())
-        return ::testing::AssertionFailure() << "size or depth changed: " << after.width << "x"
-                                             << after.height << "x" << after.bits;
+        return ::testing::AssertionFailure()
+               << "size or depth changed: " << after.width << "x" << after.height << "x" << after.bits;
+    const bool inverted = outcome == Outcome::Inverted || outcome == Outcome::BrighterThanInverted;
+    const bool brighter = outcome == Outcome::Brighter || outcome == Outcome::BrighterThanInverted;
     bool lighter = false;
     for (size_t i = 0; i < before.values.size(); ++i) {
         const int b = before.values[i], a = after.values[i];
-        const int reference = outcome == Outcome::Inverted || outcome == Outcome::BrighterThanInverted ? 255 - b : b;
-        const bool brighter = outcome == Outcome::Brighter || outcome == Outcome::BrighterThanInverted;
+        const int reference = inverted ? 255 - b : b;
         if (brighter ? a < reference : a != reference)
             return ::testing::AssertionFailure() << "sample " << i << " was " << b << ", is " << a;
         lighter = lighter || a > reference;
     }
-    if ((outcome == Outcome::Brighter || outcome == Outcome::BrighterThanInverted) && !lighter)
+    if (brighter && !lighter)
         return ::testing::AssertionFailure() << "no sample got lighter";
     return ::testing::AssertionSuccess();
 }
@@ -334,9 +335,8 @@ protected:
         const struct {
             const char *name;
             HGLOBAL handle;
-        } handles[] = {{"shown", viewer->ShownDib()},
-                       {"page", viewer->PageImage.Dib},
-                       {"undo", viewer->UndoImage}};
+        } handles[] = {
+            {"shown", viewer->ShownDib()}, {"page", viewer->PageImage.Dib}, {"undo", viewer->UndoImage}};
         for (const auto &h : handles)
             if (h.handle && !BlockLedger::instance().alive(h.handle))
                 return ::testing::AssertionFailure() << "the " << h.name << " image was freed";
