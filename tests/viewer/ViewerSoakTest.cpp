@@ -536,6 +536,14 @@ TEST_F(ViewerSoak, HundredPagesWithChangesFreeEveryImageOnce)
             EXPECT_TRUE(matches(pages[p].before, fileSamples(pages[p].path), expected[p]));
     }
 
+    // Torn down with a changed page and a brightness preview on the screen: the
+    // viewer and the control free what they hold without being closed first.
+    act("MN_VIEW_SINGLE")->trigger();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(viewer->PageIndex, bFirst);
+    invertShown();
+    viewer->track_Contrast->setValue(100 + 30);
+    ASSERT_NE(viewer->UndoImage, viewer->ShownDib());
     form->hide();
     form.reset();
     EXPECT_EQ(BlockLedger::instance().badFrees(), 0) << "handles freed twice";
