@@ -265,7 +265,6 @@ protected:
     {
         ASSERT_NE(ControlRegistry::Ovisco(), nullptr) << "libovisco.so beside the test";
         AppPath = RootPath = QString::fromStdString(root.str());
-        Messages::ClearShown();
         Messages::SetResponder([this](const MessageRecord &m) {
             asked.push_back(m.text);
             return answer;
@@ -298,7 +297,7 @@ protected:
         // File B: three grey pages.
         for (int n = 1; n <= 3; ++n)
             writePage(pagePath("B", n, "tif"), 8, 50, 40, 200 + n);
-        Messages::ClearShown();
+        asked.clear();
     }
 
     void TearDown() override
