@@ -23,6 +23,44 @@ void drawLines(QPainter &p, qreal x0, qreal x1, qreal y0, int n)
         p.drawLine(QPointF(x0, y0 + i * 3), QPointF(x1, y0 + i * 3));
 }
 
+// A solid arrow from From to To with a head of the given size.
+void drawArrow(QPainter &p, QPointF from, QPointF to, qreal head, const QColor &colour)
+{
+    const QLineF line(from, to);
+    const QPointF u = (to - from) / line.length();
+    const QPointF n(-u.y(), u.x());
+    p.setPen(QPen(colour, 2.5, Qt::SolidLine, Qt::FlatCap));
+    p.drawLine(from, to - u * head * 0.8);
+    p.setPen(Qt::NoPen);
+    p.setBrush(colour);
+    p.drawPolygon(QPolygonF({to, to - u * head + n * head * 0.7, to - u * head - n * head * 0.7}));
+}
+
+// Page and file navigation: an arrow (left/right for pages, up/down for files), with a bar
+// for the first and last; file arrows stand on a small sheet.
+void drawNavigation(QPainter &p, const QString &name)
+{
+    const QColor arrow(0x2a, 0x7a, 0x2e);
+    const bool file = name.startsWith(u"file-");
+    const QString what = name.mid(name.indexOf(u'-') + 1);
+    const bool toStart = what == u"first" || what == u"previous";
+    const bool toEnd = what == u"first" || what == u"last";
+    if (file) {
+        drawPage(p, QRectF(3.5, 4.5, 11, 15));
+        drawLines(p, 5.5, 12.5, 8, 3);
+    }
+    // Arrow along the x axis for pages, along y for files; mirrored for the start.
+    auto at = [&](qreal along, qreal across) {
+        const qreal a = toStart ? 24 - along : along;
+        return file ? QPointF(12 + across + 4, a) : QPointF(a, 12 + across);
+    };
+    drawArrow(p, at(4, 0), at(toEnd ? 17 : 20, 0), 7, arrow);
+    if (toEnd) {
+        p.setPen(QPen(arrow, 2.5, Qt::SolidLine, Qt::FlatCap));
+        p.drawLine(at(20, -6), at(20, 6));
+    }
+}
+
 QPixmap drawn(const QString &name)
 {
     QPixmap pm(24, 24);
@@ -30,7 +68,16 @@ QPixmap drawn(const QString &name)
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
     const QColor accent(0x1f, 0x6f, 0xc5);
-    if (name == u"inverse") {
+    if (name.startsWith(u"page-") || name.startsWith(u"file-")) {
+        drawNavigation(p, name);
+    } else if (name == u"fit-width" || name == u"fit-height") {
+        drawPage(p, QRectF(4.5, 2.5, 15, 19));
+        const bool width = name == u"fit-width";
+        const QPointF c(12, 12);
+        const QPointF d = width ? QPointF(6, 0) : QPointF(0, 8);
+        drawArrow(p, c, c + d, 4.5, accent);
+        drawArrow(p, c, c - d, 4.5, accent);
+    } else if (name == u"inverse") {
         drawPage(p);
         p.fillRect(QRectF(12, 3, 6.5, 18.5), QColor(0x22, 0x22, 0x22));
     } else if (name == u"rotate-180") {
@@ -123,17 +170,19 @@ const QHash<QString, IconChoice> &choices()
         {"MN_EDIT_COPY", {"edit-copy", "page"}},
         {"MN_EDIT_PASTE", {"edit-paste", "page"}},
         {"MN_EDIT_SELECTALL", {"edit-select-all", "page"}},
-        {"MN_NAVIGATION_FIRSTPAGE", {"go-first", "page"}},
-        {"MN_NAVIGATION_PREVIOUSPAGE", {"go-previous", "page"}},
-        {"MN_NAVIGATION_NEXTPAGE", {"go-next", "page"}},
-        {"MN_NAVIGATION_LASTPAGE", {"go-last", "page"}},
-        {"MN_NAVIGATION_FIRSTFILE", {"go-top", "page"}},
-        {"MN_NAVIGATION_PREVIOUSFILE", {"go-up", "page"}},
-        {"MN_NAVIGATION_NEXTFILE", {"go-down", "page"}},
-        {"MN_NAVIGATION_LASTFILE", {"go-bottom", "page"}},
+        {"MN_NAVIGATION_FIRSTPAGE", {nullptr, "page-first"}},
+        {"MN_NAVIGATION_PREVIOUSPAGE", {nullptr, "page-previous"}},
+        {"MN_NAVIGATION_NEXTPAGE", {nullptr, "page-next"}},
+        {"MN_NAVIGATION_LASTPAGE", {nullptr, "page-last"}},
+        {"MN_NAVIGATION_FIRSTFILE", {nullptr, "file-first"}},
+        {"MN_NAVIGATION_PREVIOUSFILE", {nullptr, "file-previous"}},
+        {"MN_NAVIGATION_NEXTFILE", {nullptr, "file-next"}},
+        {"MN_NAVIGATION_LASTFILE", {nullptr, "file-last"}},
         {"MN_ZOOM_IN", {"zoom-in", "page"}},
         {"MN_ZOOM_OUT", {"zoom-out", "page"}},
         {"MN_ZOOM_BESTFIT", {"zoom-fit-best", "page"}},
+        {"MN_ZOOM_FITWIDTH", {nullptr, "fit-width"}},
+        {"MN_ZOOM_FITHEIGHT", {nullptr, "fit-height"}},
         {"MN_ZOOM_ACTUALSIZE", {"zoom-original", "page"}},
         {"MN_SCANNER_SELECTSCANNER", {"preferences-desktop-peripherals", "page"}},
         {"MN_SCANNER_APPENDSCAN", {"list-add", "page"}},
