@@ -532,8 +532,14 @@ void TForm5::SetViewerImage(const TCodecImage &image)
         OviscoPicture->setSelectionRect(true);
     }
     HGLOBAL cur = ShownDib();
-    if (!image.Dib || !cur)
+    if (!image.Dib)
         return;
+    if (!cur) {
+        // Nothing to show it in; the image is the viewer's all the same.
+        if (image.Dib != UndoImage && image.Dib != PageImage.Dib)
+            GlobalFree(image.Dib);
+        return;
+    }
     if (OviscoPicture) {
         SavedZoom = OviscoPicture->Zoom();
         SavedScrollX = OviscoPicture->ScrollPositionX();

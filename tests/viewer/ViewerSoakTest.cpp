@@ -571,3 +571,13 @@ TEST_F(ViewerSoak, HundredPagesWithChangesFreeEveryImageOnce)
     EXPECT_EQ(BlockLedger::instance().badFrees(), 0) << "handles freed twice";
     EXPECT_EQ(BlockLedger::instance().liveCount(), baseline) << "blocks left over";
 }
+
+TEST_F(ViewerSoak, AnImageGivenWithNoPageShownIsFreed)
+{
+    // The viewer owns whatever it is given, also when there is nothing to show it in.
+    ASSERT_TRUE(thumbnailsDone());
+    const size_t before = BlockLedger::instance().liveCount();
+    viewer->SetViewerImage(TCodecImage{300, 300, GlobalAlloc(GHND, 64)});
+    EXPECT_EQ(BlockLedger::instance().liveCount(), before);
+    EXPECT_EQ(BlockLedger::instance().badFrees(), 0);
+}
