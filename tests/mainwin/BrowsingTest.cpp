@@ -261,3 +261,43 @@ TEST_F(Browsing, AnOpenMenuKeepsTheCommandsOfTheControlInUse)
     EXPECT_TRUE(form->Action("MN_FILE_RENAME")->isEnabled());
     menu->hide();
 }
+
+TEST_F(Browsing, PageSelectionDecidesPageCommandsAndDeletingTheLastPageMarksTheOneBefore)
+{
+    form->TreeView1->setFocus();
+    form->TreeView1->setCurrentItem(form->TreeView1->topLevelItem(0));
+    trigger("MN_FILE_NewFileType");
+    trigger("MN_FILE_NewFolder");
+    trigger("MN_FILE_NewFile");
+    const QString source = QString::fromStdString((root / "four.tif").string());
+    writeMultiPageTiff(source, 4);
+    form->ChooseImportFiles = [&] { return QStringList{source}; };
+    trigger("MN_FILE_AppendImport");
+    ASSERT_EQ(form->ListView1->count(), 4);
+
+    // Two pages selected; taking one away keeps the page commands, the last one ends them.
+    QListWidget *list = form->ListView1;
+    list->setFocus();
+    list->clearSelection();
+    list->item(2)->setSelected(true);
+    list->item(3)->setSelected(true);
+    auto pageCommands = [&] {
+        form->UpdateCommandStates();
+        QStringList on;
+        for (const char *name : {"MN_EDIT_CUT", "MN_EDIT_COPY", "MN_IMAGE_INVERSE", "MN_FILE_DELETE"})
+            if (form->Action(QString::fromLatin1(name))->isEnabled())
+                on << name;
+        return on.size();
+    };
+    EXPECT_EQ(pageCommands(), 4);
+    list->item(2)->setSelected(false);
+    EXPECT_EQ(pageCommands(), 4);
+    list->item(3)->setSelected(false);
+    EXPECT_EQ(pageCommands(), 0);
+
+    // Deleting the last page gives the focus mark to the page before it.
+    list->item(3)->setSelected(true);
+    trigger("MN_FILE_DELETE");
+    ASSERT_EQ(list->count(), 3);
+    EXPECT_EQ(list->currentRow(), 2);
+}
