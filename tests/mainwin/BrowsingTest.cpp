@@ -5,6 +5,8 @@
 #include "TForm1.h"
 #include "TImageManager.h"
 
+#include "MainWindowFixture.h"
+
 #include "GrayPage.h"
 #include "QtApp.h"
 #include "TempDir.h"
@@ -45,52 +47,16 @@ void writeMultiPageTiff(const QString &path, int pages)
     }
 }
 
-class Browsing : public ::testing::Test {
+class Browsing : public MainWindowFixture {
 protected:
-    void SetUp() override
-    {
-        arkavo::test::EnsureApp();
-        AppPath = RootPath = QString::fromStdString(root.str());
-        Messages::ClearShown();
-        Messages::SetResponder([this](const MessageRecord &m) {
-            asked << m.text;
-            return MsgAnswer::Yes;
-        });
-        {
-            TFormLogin login;
-            login.Edit1->setText("Admin");
-            ASSERT_TRUE(login.Button1Click());
-        }
-        form = std::make_unique<TForm1>();
-        form->resize(1200, 800);
-        form->show();
-        QApplication::setActiveWindow(form.get());
-        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-    }
-    void TearDown() override
-    {
-        form.reset();
-        Messages::SetResponder(nullptr);
-    }
-
-    void trigger(const char *name)
-    {
-        QAction *a = form->Action(QString::fromLatin1(name));
-        ASSERT_NE(a, nullptr) << name;
-        form->UpdateCommandStates();
-        ASSERT_TRUE(a->isEnabled()) << name;
-        a->trigger();
-        // New nodes open their caption for editing; keep the default name.
-        if (auto *editor = qobject_cast<QLineEdit *>(QApplication::focusWidget()))
-            QTest::keyClick(editor, Qt::Key_Escape);
-        QCoreApplication::processEvents();
-    }
-
     QString current() const { return form->TreeView1->currentItem()->text(0); }
 
-    arkavo::test::TempDir root;
-    std::unique_ptr<TForm1> form;
-    QStringList asked;
+    // A new file type, folder and file made through the menus; returns the file.
+    QTreeWidgetItem *newFile()
+    {
+        QTreeWidgetItem *type = create(form->TreeView1->topLevelItem(0), "MN_FILE_NewFileType");
+        return create(create(type, "MN_FILE_NewFolder"), "MN_FILE_NewFile");
+    }
 };
 
 } // namespace
@@ -145,9 +111,9 @@ TEST_F(Browsing, CreateImportShowAndDelete)
 
     // Delete the second page from the page list.
     form->ListView1->setFocus();
-    asked.clear();
+    shown.clear();
     trigger("MN_FILE_DELETE");
-    EXPECT_EQ(asked, QStringList{"确定要删除选中图像吗?"});
+    EXPECT_EQ(shownTexts(), QStringList{"确定要删除选中图像吗?"});
     EXPECT_EQ(form->ListView1->count(), 2);
     EXPECT_EQ(form->StatusPanels[0]->text(), " 2 个页面");
     EXPECT_TRUE(QFile::exists(dir + "P0000002.tif"));
@@ -158,9 +124,9 @@ TEST_F(Browsing, CreateImportShowAndDelete)
     QTreeWidgetItem *type = folder->parent();
     form->TreeView1->setCurrentItem(folder);
     form->TreeView1->setFocus();
-    asked.clear();
+    shown.clear();
     trigger("MN_FILE_DELETE");
-    EXPECT_EQ(asked, QStringList{"确定要删除文件夹 “新建文件夹(2)”吗?"});
+    EXPECT_EQ(shownTexts(), QStringList{"确定要删除文件夹 “新建文件夹(2)”吗?"});
     EXPECT_EQ(type->childCount(), 1);
     EXPECT_FALSE(QFile::exists(dir + "P0000001.tif"));
 }
@@ -179,12 +145,7 @@ TEST_F(Browsing, RootCannotBeRenamedOrDeleted)
 
 TEST_F(Browsing, ThumbnailsLoadWhereShownAndTheCacheFlushesBeyondFifty)
 {
-    form->TreeView1->setFocus();
-    form->TreeView1->setCurrentItem(form->TreeView1->topLevelItem(0));
-    trigger("MN_FILE_NewFileType");
-    trigger("MN_FILE_NewFolder");
-    trigger("MN_FILE_NewFile");
-    QTreeWidgetItem *file = form->TreeView1->currentItem();
+    QTreeWidgetItem *file = newFile();
     const QString source = QString::fromStdString((root / "seventy.tif").string());
     writeMultiPageTiff(source, 70);
     form->ChooseImportFiles = [&] { return QStringList{source}; };
@@ -264,11 +225,7 @@ TEST_F(Browsing, AnOpenMenuKeepsTheCommandsOfTheControlInUse)
 
 TEST_F(Browsing, PageSelectionDecidesPageCommandsAndDeletingTheLastPageMarksTheOneBefore)
 {
-    form->TreeView1->setFocus();
-    form->TreeView1->setCurrentItem(form->TreeView1->topLevelItem(0));
-    trigger("MN_FILE_NewFileType");
-    trigger("MN_FILE_NewFolder");
-    trigger("MN_FILE_NewFile");
+    newFile();
     const QString source = QString::fromStdString((root / "four.tif").string());
     writeMultiPageTiff(source, 4);
     form->ChooseImportFiles = [&] { return QStringList{source}; };

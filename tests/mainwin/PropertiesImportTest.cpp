@@ -10,6 +10,8 @@
 #include "TForm1.h"
 #include "TFormFieldDefine.h"
 
+#include "MainWindowFixture.h"
+
 #include "GrayPage.h"
 #include "QtApp.h"
 #include "TempDir.h"
@@ -85,61 +87,8 @@ qint64 bytesBelow(const QString &dir)
     return total;
 }
 
-class PropertiesImport : public ::testing::Test {
+class PropertiesImport : public MainWindowFixture {
 protected:
-    void SetUp() override
-    {
-        arkavo::test::EnsureApp();
-        AppPath = RootPath = QString::fromStdString(root.str());
-        Messages::ClearShown();
-        Messages::SetResponder([this](const MessageRecord &m) {
-            shown << m;
-            return answer;
-        });
-        {
-            TFormLogin login;
-            login.Edit1->setText("Admin");
-            ASSERT_TRUE(login.Button1Click());
-        }
-        form = std::make_unique<TForm1>();
-        form->resize(1200, 800);
-        form->show();
-        QApplication::setActiveWindow(form.get());
-        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-    }
-    void TearDown() override
-    {
-        form.reset();
-        Messages::SetResponder(nullptr);
-    }
-
-    void trigger(const char *name)
-    {
-        QAction *a = form->Action(QString::fromLatin1(name));
-        ASSERT_NE(a, nullptr) << name;
-        form->UpdateCommandStates();
-        ASSERT_TRUE(a->isEnabled()) << name;
-        a->trigger();
-        // New nodes open their caption for editing; keep the default name.
-        if (auto *editor = qobject_cast<QLineEdit *>(QApplication::focusWidget()))
-            QTest::keyClick(editor, Qt::Key_Escape);
-        QCoreApplication::processEvents();
-    }
-
-    // Selects Node with the tree focused and runs a creating command; returns the new node.
-    QTreeWidgetItem *create(QTreeWidgetItem *node, const char *command)
-    {
-        select(node);
-        trigger(command);
-        return form->TreeView1->currentItem();
-    }
-
-    void select(QTreeWidgetItem *node)
-    {
-        form->TreeView1->setFocus();
-        form->TreeView1->setCurrentItem(node);
-    }
-
     // Imports a new TIFF with pages of the given grey levels through Command.
     void importLevels(const char *command, const std::vector<int> &levels)
     {
@@ -204,11 +153,6 @@ protected:
     }
 
     QTreeWidgetItem *rootNode() const { return form->TreeView1->topLevelItem(0); }
-
-    arkavo::test::TempDir root;
-    std::unique_ptr<TForm1> form;
-    QList<MessageRecord> shown;
-    MsgAnswer answer = MsgAnswer::Yes;
 };
 
 } // namespace
