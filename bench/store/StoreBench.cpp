@@ -8,6 +8,7 @@
 #include "PageListView.h"
 #include "TImageManager.h"
 
+#include "A4Page.h"
 #include "QtApp.h"
 #include "TempDir.h"
 
@@ -114,46 +115,6 @@ void BM_RenumberInOrder1000Pages(benchmark::State &state)
 }
 BENCHMARK(BM_RenumberInOrder1000Pages)->Unit(benchmark::kMillisecond);
 
-// An A4 page at 300 dpi with some structure: 1-bit, 8-bit grey or 24-bit colour.
-GlobalBlock makeA4(int bits)
-{
-    const int width = 2480, height = 3508;
-    const int colours = bits == 1 ? 2 : bits == 8 ? 256 : 0;
-    const int stride = (width * bits + 31) / 32 * 4;
-    GlobalBlock block = GlobalBlock::allocate(40 + colours * 4 + size_t(stride) * height);
-    arkavo::GlobalLockGuard lock(block.get());
-    uint8_t *p = lock.data();
-    const int32_t header[] = {40, width, height};
-    std::memcpy(p, header, sizeof header);
-    const uint16_t planes[] = {1, uint16_t(bits)};
-    std::memcpy(p + 12, planes, sizeof planes);
-    const int32_t rest[] = {0, stride * height, 11811, 11811, colours, 0};
-    std::memcpy(p + 16, rest, sizeof rest);
-    for (int i = 0; i < colours; ++i) {
-        const uint8_t v = colours == 2 ? uint8_t(i * 255) : uint8_t(i);
-        p[40 + 4 * i] = p[41 + 4 * i] = p[42 + 4 * i] = v;
-    }
-    uint8_t *pixels = p + 40 + colours * 4;
-    for (int y = 0; y < height; ++y) {
-        uint8_t *row = pixels + size_t(y) * stride;
-        const bool textLine = (y / 40) % 2 == 0;
-        for (int x = 0; x < width; ++x) {
-            const bool ink = textLine && ((x / 7 + y / 9) % 5 == 0);
-            if (bits == 1) {
-                if (!ink)
-                    row[x / 8] |= uint8_t(0x80 >> (x % 8));
-            } else if (bits == 8) {
-                row[x] = ink ? 30 : uint8_t(235 + (x + y) % 16);
-            } else {
-                row[3 * x] = uint8_t(x / 10);
-                row[3 * x + 1] = uint8_t(y / 14);
-                row[3 * x + 2] = ink ? 20 : 220;
-            }
-        }
-    }
-    return block;
-}
-
 struct PageFile {
     arkavo::test::TempDir dir;
     QString page, thumb;
@@ -164,7 +125,7 @@ std::unique_ptr<PageFile> writePage(int kind)
     auto f = std::make_unique<PageFile>();
     f->page = QString::fromStdString(f->dir.str()) + (kind == 24 ? "P0000001.jpg" : "P0000001.tif");
     f->thumb = QString::fromStdString(f->dir.str()) + "P0000001.bmp";
-    GlobalBlock dib = makeA4(kind);
+    GlobalBlock dib = arkavo::test::MakeA4Page(kind);
     const TCodecImage image{300, 300, dib.get()};
     const QByteArray name = QFile::encodeName(f->page);
     if (kind == 24)
