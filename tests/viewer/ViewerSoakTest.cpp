@@ -14,6 +14,7 @@
 #include "TImageManager.h"
 
 #include "QtApp.h"
+#include "ViewerFixture.h"
 #include "TempDir.h"
 
 #include "codec.h"
@@ -253,42 +254,16 @@ enum class Outcome {
 constexpr int kPages = 100;
 constexpr int kDepths[] = {1, 8, 24};
 
-class ViewerSoak : public ::testing::Test {
+class ViewerSoak : public ViewerWindows {
 protected:
-    static void SetUpTestSuite()
-    {
-        arkavo::test::EnsureApp();
-        Messages::SetResponder([](const MessageRecord &) { return MsgAnswer::Ok; });
-        ControlRegistry::RegisterControls(QCoreApplication::applicationDirPath() + u'/');
-        Messages::SetResponder(nullptr);
-    }
+    void BeforeWindows() override { baseline = BlockLedger::instance().liveCount(); }
 
     void SetUp() override
     {
-        ASSERT_NE(ControlRegistry::Ovisco(), nullptr) << "libovisco.so beside the test";
-        AppPath = RootPath = QString::fromStdString(root.str());
-        Messages::SetResponder([this](const MessageRecord &m) {
-            asked.push_back(m.text);
-            return answer;
-        });
-        {
-            TFormLogin login;
-            login.Edit1->setText("Admin");
-            ASSERT_TRUE(login.Button1Click());
-        }
-        baseline = BlockLedger::instance().liveCount();
-        form = std::make_unique<TForm1>();
-        viewer = new TForm5(form.get());
-        form->ConnectViewer(viewer);
-        form->resize(1000, 700);
-        form->show();
-        QCoreApplication::processEvents();
-        store = form->ImageManager;
-        type = store->NewFileType(true);
-        folder = store->NewFolder(type, "F", true);
-        QTreeWidgetItem *fileA = store->NewFile(folder, "A", true);
-        QTreeWidgetItem *fileB = store->NewFile(folder, "B", true);
-        ASSERT_TRUE(type && folder && fileA && fileB);
+        answer = MsgAnswer::No;
+        ViewerWindows::SetUp();
+        if (HasFatalFailure())
+            return;
         // File A: a hundred small pages, the depths taking turns every six pages so that
         // every change below meets every depth; 24-bit pages alternate TIFF and BMP files.
         for (int i = 0; i < kPages; ++i) {
@@ -300,15 +275,6 @@ protected:
         for (int n = 1; n <= 3; ++n)
             writePage(pagePath("B", n, "tif"), 8, 50, 40, 200 + n);
         asked.clear();
-    }
-
-    void TearDown() override
-    {
-        if (form)
-            form->hide();
-        form.reset();
-        Messages::SetResponder(nullptr);
-        DestroyCatalogObjects();
     }
 
     static int depthOf(int page) { return kDepths[page / 6 % 3]; }
@@ -326,9 +292,6 @@ protected:
         pages.push_back({path, fileSamples(path), fileBytes(path)});
         ASSERT_FALSE(pages.back().before.values.empty()) << path.toStdString();
     }
-
-    QAction *act(const char *name) const { return form->Action(QString::fromLatin1(name)); }
-    OviscoControl *picture() const { return viewer->OviscoPicture; }
 
     // Every handle the viewer keeps must still be a live block.
     ::testing::AssertionResult viewerHandlesAlive() const
@@ -377,15 +340,8 @@ protected:
         QByteArray bytes;
     };
 
-    arkavo::test::TempDir root;
-    std::unique_ptr<TForm1> form;
-    TForm5 *viewer = nullptr;
-    TImageManager *store = nullptr;
-    QTreeWidgetItem *type = nullptr, *folder = nullptr;
     std::vector<Page> pages; // A's pages, then B's
     size_t baseline = 0;
-    MsgAnswer answer = MsgAnswer::No;
-    QStringList asked;
 };
 
 } // namespace

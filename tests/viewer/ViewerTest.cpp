@@ -12,7 +12,9 @@
 #include "TFormSetAngle.h"
 #include "TImageManager.h"
 
+#include "GrayPage.h"
 #include "QtApp.h"
+#include "ViewerFixture.h"
 #include "TempDir.h"
 
 #include "codec.h"
@@ -39,25 +41,10 @@
 
 namespace {
 
-// An 8-bit grey page of one value, bottom-up packed DIB with a grey ramp.
+// An 8-bit grey page of one value.
 HGLOBAL greyPage(int width, int height, uint8_t value)
 {
-    const int stride = (width + 3) & ~3;
-    arkavo::GlobalBlock block = arkavo::GlobalBlock::allocate(40 + 1024 + size_t(stride) * height);
-    {
-        arkavo::GlobalLockGuard lock(block.get());
-        uint8_t *p = lock.data();
-        const int32_t header[] = {40, width, height};
-        std::memcpy(p, header, sizeof header);
-        p[12] = 1;
-        p[14] = 8;
-        const uint32_t used = 256;
-        std::memcpy(p + 32, &used, 4);
-        for (int i = 0; i < 256; ++i)
-            p[40 + 4 * i] = p[41 + 4 * i] = p[42 + 4 * i] = uint8_t(i);
-        std::memset(p + 40 + 1024, value, size_t(stride) * height);
-    }
-    return block.release();
+    return arkavo::test::MakeGrayPage(width, height, [value](int) { return value; }).release();
 }
 
 // The first pixel of an 8-bit DIB.
@@ -80,55 +67,19 @@ int filePixel(const QString &path)
     return v;
 }
 
-class Viewer : public ::testing::Test {
+class Viewer : public ViewerWindows {
 protected:
-    static void SetUpTestSuite()
-    {
-        arkavo::test::EnsureApp();
-        Messages::SetResponder([](const MessageRecord &) { return MsgAnswer::Ok; });
-        ControlRegistry::RegisterControls(QCoreApplication::applicationDirPath() + u'/');
-        Messages::SetResponder(nullptr);
-    }
-
     void SetUp() override
     {
-        ASSERT_NE(ControlRegistry::Ovisco(), nullptr) << "libovisco.so beside the test";
-        AppPath = RootPath = QString::fromStdString(root.str());
-        Messages::ClearShown();
-        Messages::SetResponder([this](const MessageRecord &) { return answer; });
-        {
-            TFormLogin login;
-            login.Edit1->setText("Admin");
-            ASSERT_TRUE(login.Button1Click());
-        }
-        form = std::make_unique<TForm1>();
-        viewer = new TForm5(form.get());
-        form->ConnectViewer(viewer);
-        form->resize(1000, 700);
-        form->show();
-        QCoreApplication::processEvents();
-        store = form->ImageManager;
-        type = store->NewFileType(true);
-        folder = store->NewFolder(type, "F", true);
-        fileA = store->NewFile(folder, "A", true);
-        fileB = store->NewFile(folder, "B", true);
-        ASSERT_TRUE(type && folder && fileA && fileB);
+        ViewerWindows::SetUp();
+        if (HasFatalFailure())
+            return;
         // File A: pages of values 10, 20, 30; file B: 40, 50.
         for (int i = 1; i <= 3; ++i)
             writePage("A", i, uint8_t(10 * i));
         for (int i = 1; i <= 2; ++i)
             writePage("B", i, uint8_t(30 + 10 * i));
         Messages::ClearShown();
-    }
-
-    void TearDown() override
-    {
-        // The main window must not lose the focus while it is being destroyed.
-        if (form)
-            form->hide();
-        form.reset();
-        Messages::SetResponder(nullptr);
-        DestroyCatalogObjects();
     }
 
     QString pagePath(const QString &file, int n) const
@@ -145,8 +96,6 @@ protected:
         ASSERT_EQ(SaveTIF(&image, QFile::encodeName(path).constData(), CODEC_TIFF_DEFAULT, 0), 1);
     }
 
-    QAction *act(const char *name) const { return form->Action(QString::fromLatin1(name)); }
-    OviscoControl *picture() const { return viewer->OviscoPicture; }
     TPageListView *list() const { return form->ListView1; }
 
     // Shows the folder's pages and switches to single-page mode (which shows the first page).
@@ -170,13 +119,6 @@ protected:
                 return true;
         return false;
     }
-
-    arkavo::test::TempDir root;
-    std::unique_ptr<TForm1> form;
-    TForm5 *viewer = nullptr;
-    TImageManager *store = nullptr;
-    QTreeWidgetItem *type = nullptr, *folder = nullptr, *fileA = nullptr, *fileB = nullptr;
-    MsgAnswer answer = MsgAnswer::Yes;
 };
 
 } // namespace
