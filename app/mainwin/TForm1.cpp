@@ -117,12 +117,13 @@ public:
 protected:
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &) const override
     {
-        return {135 + 8, 160 + option.fontMetrics.height() + 10};
+        return {TPageListView::kThumbWidth + 8,
+                TPageListView::kThumbHeight + option.fontMetrics.height() + 10};
     }
     void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
     {
         QStyledItemDelegate::initStyleOption(option, index);
-        option->decorationSize = QSize(135, 160);
+        option->decorationSize = QSize(TPageListView::kThumbWidth, TPageListView::kThumbHeight);
         option->features |= QStyleOptionViewItem::HasDecoration;
         option->displayAlignment = Qt::AlignHCenter | Qt::AlignTop;
     }
@@ -135,7 +136,8 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
     setObjectName(QStringLiteral("Form1"));
     setMinimumSize(800, 600);
 
-    ImageList1 = new TImageList("ImageList1", QSize(135, 160), this);
+    ImageList1 =
+        new TImageList("ImageList1", QSize(TPageListView::kThumbWidth, TPageListView::kThumbHeight), this);
     ImageList2 = new TImageList("ImageList2", QSize(24, 24), this);
     ImageList3 = new TImageList("ImageList3", QSize(24, 24), this);
     ImageList4 = new TImageList("ImageList4", QSize(16, 16), this);
@@ -353,7 +355,7 @@ void TForm1::buildLayout()
     rightLayout->addWidget(ListView1);
     Image1 = new QLabel(Panel3);
     Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setFixedSize(135, 160);
+    Image1->setFixedSize(TPageListView::kThumbWidth, TPageListView::kThumbHeight);
     Image1->hide();
 
     Splitter1->addWidget(Panel4);
@@ -709,7 +711,6 @@ void TForm1::TreeView1Change(QTreeWidgetItem *node)
 {
     if (SaveFieldValues)
         SaveFieldValues();
-    ++m_listGeneration; // pictures still being made for the old list are dropped
     QWidget *focus = QApplication::focusWidget();
     TreeView1->setDragEnabled(false);
     setEnabled(false);

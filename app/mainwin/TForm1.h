@@ -141,6 +141,8 @@ private:
     QStringList chooseImportFiles();
     void importWithListFrozen(const std::function<void()> &work);
     void placeProgressBar();
+    void thumbnailLoaded(const QString &pageFile, int row, quint64 generation, const QImage &picture);
+    void flushThumbnails();
 
     void MN_FILE_CLOSEClick();
     void MN_VIEW_STATUSBARClick();
@@ -155,8 +157,6 @@ private:
     bool m_scrollUp = false;
     bool m_scrollDown = false;
     bool m_firstShowDone = false;
-    void thumbnailLoaded(const QString &pageFile, int row, quint64 generation, const QImage &picture);
-    void flushThumbnails();
     class TThumbnailWorkers *m_thumbnails = nullptr;
     QTimer *m_thumbnailKick = nullptr;
     // Bumped whenever the list is reloaded: a picture asked for before is dropped.

@@ -359,7 +359,8 @@ void TForm5::writeBack()
         if (SaveImageFile(image, PagePath) == 1) {
             if (Form1 && Form1->ImageManager) {
                 TImageManager *store = Form1->ImageManager;
-                MakeThumbnail(PagePath, store->ThumbnailPathOf(PagePath), image.Dib, 135, 160);
+                MakeThumbnail(PagePath, store->ThumbnailPathOf(PagePath), image.Dib,
+                              TPageListView::kThumbWidth, TPageListView::kThumbHeight);
                 // The list may show another file by now: only mark the item of this page.
                 QListWidgetItem *item = Form1->ListView1->item(PageIndex);
                 if (item && QFileInfo(store->GetPagePath(PageIndex)) == QFileInfo(PagePath))
