@@ -296,13 +296,7 @@ using namespace arkavo::pixolve;
 
 extern "C" HGLOBAL RemoveBorder(HGLOBAL image, int threshold)
 {
-    return guarded([&]() -> HGLOBAL {
-        SourcePage page(image);
-        if (!page)
-            return nullptr;
-        ResultBlock result = ResultBlock::sameSize(page);
-        if (!result)
-            return nullptr;
+    return sameSizeResult(image, [&](SourcePage &page, ResultBlock &result) {
         // The result starts as the whole input block; only border pixels change.
         std::memcpy(result.block(), page.block(), page.blockSize());
 
@@ -311,6 +305,5 @@ extern "C" HGLOBAL RemoveBorder(HGLOBAL image, int threshold)
         const int t = page.bitCount() >= 24 ? 1 : threshold;
         const BorderLimits lim = limitsFor(src, page.lightZero(), t);
         whiten(result.image(), lim, page.lightZero() ? 0 : 1);
-        return result.release();
     });
 }

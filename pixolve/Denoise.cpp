@@ -214,13 +214,7 @@ using namespace arkavo::pixolve;
 
 extern "C" HGLOBAL Denoise(HGLOBAL image, int speckSize)
 {
-    return guarded([&]() -> HGLOBAL {
-        SourcePage page(image);
-        if (!page)
-            return nullptr;
-        ResultBlock result = ResultBlock::sameSize(page);
-        if (!result)
-            return nullptr;
+    return sameSizeResult(image, [&](SourcePage &page, ResultBlock &result) {
         const ConstImageView src = WrapDib(page);
         const ImageView dst = result.image();
         const int W = src.width;
@@ -230,7 +224,7 @@ extern "C" HGLOBAL Denoise(HGLOBAL image, int speckSize)
             const int radius = speckSize <= 3 ? 1 : 2;
             forRowBands(H, src.stride,
                         [&](int first, int end) { smoothColour(src, dst, radius, first, end); });
-            return result.release();
+            return;
         }
 
         // Specks are searched on inverted grey, ink bright and paper dark.
@@ -254,6 +248,5 @@ extern "C" HGLOBAL Denoise(HGLOBAL image, int speckSize)
                     d[x] = std::uint8_t(255 - s[x]);
             }
         }
-        return result.release();
     });
 }

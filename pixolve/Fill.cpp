@@ -9,15 +9,9 @@ using namespace arkavo::pixolve;
 
 extern "C" HGLOBAL Fill(HGLOBAL image, const RECT *rect, int value)
 {
-    return guarded([&]() -> HGLOBAL {
-        if (!rect)
-            return nullptr;
-        SourcePage page(image);
-        if (!page)
-            return nullptr;
-        ResultBlock result = ResultBlock::sameSize(page);
-        if (!result)
-            return nullptr;
+    if (!rect)
+        return nullptr;
+    return sameSizeResult(image, [&](SourcePage &page, ResultBlock &result) {
         const ConstImageView src = WrapDib(page);
         const ImageView dst = result.image();
         std::memcpy(dst.bits, src.bits, src.bytes());
@@ -25,7 +19,7 @@ extern "C" HGLOBAL Fill(HGLOBAL image, const RECT *rect, int value)
         // Only the part of the rectangle that lies on the page is filled.
         Span64 area = libraryArea(*rect, page.height());
         if (!clipToPage(area, page.width(), page.height()))
-            return result.release();
+            return;
 
         int v = std::clamp(value, 0, 255);
         // On light-zero bitonal pages bit 0 is white: 255 must still mean white.
@@ -51,6 +45,5 @@ extern "C" HGLOBAL Fill(HGLOBAL image, const RECT *rect, int value)
                 break;
             }
         }
-        return result.release();
     });
 }

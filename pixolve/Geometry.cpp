@@ -338,13 +338,7 @@ extern "C" {
 // The caller frees the result.
 HGLOBAL Rotate(HGLOBAL image, double angle, int cx, int cy, int interpolation)
 {
-    return guarded([&]() -> HGLOBAL {
-        SourcePage page(image);
-        if (!page)
-            return nullptr;
-        ResultBlock result = ResultBlock::sameSize(page);
-        if (!result)
-            return nullptr;
+    return sameSizeResult(image, [&](SourcePage &page, ResultBlock &result) {
         const ConstImageView in = WrapDib(page);
         const ImageView out = result.image();
         std::memset(out.bits, 0xFF, out.bytes());
@@ -354,7 +348,6 @@ HGLOBAL Rotate(HGLOBAL image, double angle, int cx, int cy, int interpolation)
             std::size_t(in.width) * (in.bitCount == 1 ? 1 : std::size_t(in.bytesPerPixel()) * 4);
         forRowBands(out.height, work,
                     [&](int first, int end) { rotateRows(in, out, turn, interpolation == 1, first, end); });
-        return result.release();
     });
 }
 
@@ -407,40 +400,26 @@ HGLOBAL RotateExpand(HGLOBAL image, double angle, int, int, int)
 // Left and right exchanged. The caller frees the result.
 HGLOBAL Mirror(HGLOBAL image)
 {
-    return guarded([&]() -> HGLOBAL {
-        SourcePage page(image);
-        if (!page)
-            return nullptr;
-        ResultBlock result = ResultBlock::sameSize(page);
-        if (!result)
-            return nullptr;
+    return sameSizeResult(image, [&](SourcePage &page, ResultBlock &result) {
         const ConstImageView in = WrapDib(page);
         const ImageView out = result.image();
         forRowBands(out.height, mirrorWork(out), [&](int first, int end) {
             for (int y = first; y < end; ++y)
                 mirrorRow(in.row(y), out.row(y), in.width, in.bitCount);
         });
-        return result.release();
     });
 }
 
 // Top and bottom exchanged. The caller frees the result.
 HGLOBAL Flip(HGLOBAL image)
 {
-    return guarded([&]() -> HGLOBAL {
-        SourcePage page(image);
-        if (!page)
-            return nullptr;
-        ResultBlock result = ResultBlock::sameSize(page);
-        if (!result)
-            return nullptr;
+    return sameSizeResult(image, [&](SourcePage &page, ResultBlock &result) {
         const ConstImageView in = WrapDib(page);
         const ImageView out = result.image();
         // Plain copies run at memory speed: a second thread only adds page faults
         // competing over the new block, and measured slower.
         for (int y = 0; y < out.height; ++y)
             std::memcpy(out.row(y), in.row(in.height - 1 - y), out.stride);
-        return result.release();
     });
 }
 
@@ -448,19 +427,12 @@ HGLOBAL Flip(HGLOBAL image)
 // white. The caller frees the result.
 HGLOBAL Invert(HGLOBAL image)
 {
-    return guarded([&]() -> HGLOBAL {
-        SourcePage page(image);
-        if (!page)
-            return nullptr;
-        ResultBlock result = ResultBlock::sameSize(page);
-        if (!result)
-            return nullptr;
+    return sameSizeResult(image, [&](SourcePage &page, ResultBlock &result) {
         const ConstImageView in = WrapDib(page);
         const ImageView out = result.image();
         // Memory-bound like a copy: one thread (see Flip).
         for (int y = 0; y < out.height; ++y)
             invertRow(in.row(y), out.row(y), in.width, in.bitCount);
-        return result.release();
     });
 }
 

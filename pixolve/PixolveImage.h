@@ -259,4 +259,21 @@ template <typename F> HGLOBAL guarded(F &&body) noexcept
     }
 }
 
+// The shape of an operation whose result has the page's size: reads the page, makes the
+// result block and lets body(page, result) fill it. Null when the page is not a valid image
+// or memory runs out, otherwise the filled result, which the caller frees.
+template <typename F> HGLOBAL sameSizeResult(HGLOBAL image, F &&body) noexcept
+{
+    return guarded([&]() -> HGLOBAL {
+        SourcePage page(image);
+        if (!page)
+            return nullptr;
+        ResultBlock result = ResultBlock::sameSize(page);
+        if (!result)
+            return nullptr;
+        body(page, result);
+        return result.release();
+    });
+}
+
 } // namespace arkavo::pixolve
