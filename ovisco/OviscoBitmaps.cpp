@@ -132,6 +132,32 @@ void scaleLinear(const DibView &src, const SourceRegion &r, std::uint8_t *dst, i
     }
 }
 
+// Fills the output row Out (rows Stride bytes apart) with source row Sy sampled through
+// the column table Xs, which holds each output pixel's byte offset in the source row. When
+// Sy is the row sampled last (LastRow), the output row above is copied instead.
+void sampleRow(const DibView &src, int sy, const std::vector<int> &xs, int channels, std::uint8_t *out,
+               int stride, int &lastRow)
+{
+    const std::size_t n = xs.size();
+    if (sy == lastRow) {
+        std::memcpy(out, out - stride, n * std::size_t(channels));
+        return;
+    }
+    lastRow = sy;
+    const std::uint8_t *in = src.row(sy);
+    if (channels == 1) {
+        for (std::size_t i = 0; i < n; ++i)
+            out[i] = in[xs[i]];
+    } else {
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::uint8_t *p = in + xs[i];
+            out[3 * i] = p[0];
+            out[3 * i + 1] = p[1];
+            out[3 * i + 2] = p[2];
+        }
+    }
+}
+
 void scaleNearest(const DibView &src, const SourceRegion &r, int channels, std::uint8_t *dst, int dstStride,
                   int dw, int dh)
 {
@@ -141,24 +167,7 @@ void scaleNearest(const DibView &src, const SourceRegion &r, int channels, std::
     int lastRow = -1;
     for (int j = 0; j < dh; ++j) {
         const int sy = r.y + int(std::int64_t(j) * r.height / dh);
-        std::uint8_t *out = dst + std::size_t(j) * dstStride;
-        if (sy == lastRow) {
-            std::memcpy(out, out - dstStride, std::size_t(dw) * channels);
-            continue;
-        }
-        lastRow = sy;
-        const std::uint8_t *in = src.row(sy);
-        if (channels == 1) {
-            for (int i = 0; i < dw; ++i)
-                out[i] = in[xs[std::size_t(i)]];
-        } else {
-            for (int i = 0; i < dw; ++i) {
-                const std::uint8_t *p = in + xs[std::size_t(i)];
-                out[3 * i] = p[0];
-                out[3 * i + 1] = p[1];
-                out[3 * i + 2] = p[2];
-            }
-        }
+        sampleRow(src, sy, xs, channels, dst + std::size_t(j) * dstStride, dstStride, lastRow);
     }
 }
 
@@ -376,24 +385,7 @@ arkavo::GlobalBlock buildZoomedBitmap(const DibView &work, const Rect &cache, do
         const int fromTop =
             std::clamp(truncToInt((double(cache.bottom) - 1 - j) * toSource), 0, work.height - 1);
         const int sy = work.height - 1 - fromTop;
-        std::uint8_t *out = bits + std::size_t(j) * stride;
-        if (sy == lastRow) {
-            std::memcpy(out, out - stride, std::size_t(width) * channels);
-            continue;
-        }
-        lastRow = sy;
-        const std::uint8_t *in = work.row(sy);
-        if (channels == 1) {
-            for (int i = 0; i < width; ++i)
-                out[i] = in[xs[std::size_t(i)]];
-        } else {
-            for (int i = 0; i < width; ++i) {
-                const std::uint8_t *q = in + xs[std::size_t(i)];
-                out[3 * i] = q[0];
-                out[3 * i + 1] = q[1];
-                out[3 * i + 2] = q[2];
-            }
-        }
+        sampleRow(work, sy, xs, channels, bits + std::size_t(j) * stride, stride, lastRow);
     }
     return block;
 }
