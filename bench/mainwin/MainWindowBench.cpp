@@ -13,7 +13,7 @@
 #include "TForm1.h"
 #include "TImageManager.h"
 
-#include "A4Page.h"
+#include "PatternPage.h"
 #include "TempDir.h"
 
 #include "codec.h"

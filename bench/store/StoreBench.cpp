@@ -8,7 +8,7 @@
 #include "PageListView.h"
 #include "TImageManager.h"
 
-#include "A4Page.h"
+#include "PatternPage.h"
 #include "QtApp.h"
 #include "TempDir.h"
 

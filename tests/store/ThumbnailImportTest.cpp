@@ -1,4 +1,5 @@
 #include "PageImport.h"
+#include "PatternPage.h"
 #include "StoreFixture.h"
 
 #include "codec.h"
@@ -16,38 +17,18 @@ using arkavo::GlobalBlock;
 
 namespace {
 
-// A packed bottom-up DIB with a diagonal pattern: 1-bit, 8-bit grey or 24-bit colour.
+// A page with a diagonal pattern: 1-bit, 8-bit grey or 24-bit colour.
 GlobalBlock makeDib(int width, int height, int bits)
 {
-    const int colours = bits == 1 ? 2 : bits == 8 ? 256 : 0;
-    const int stride = (width * bits + 31) / 32 * 4;
-    GlobalBlock block = GlobalBlock::allocate(40 + colours * 4 + stride * height);
-    arkavo::GlobalLockGuard lock(block.get());
-    uint8_t *p = lock.data();
-    const int32_t header[] = {40, width, height};
-    std::memcpy(p, header, sizeof header);
-    const uint16_t planes[] = {1, uint16_t(bits)};
-    std::memcpy(p + 12, planes, sizeof planes);
-    const int32_t rest[] = {0, stride * height, 11811, 11811, colours, 0};
-    std::memcpy(p + 16, rest, sizeof rest);
-    uint8_t *palette = p + 40;
-    for (int i = 0; i < colours; ++i) {
-        const uint8_t v = colours == 2 ? uint8_t(i * 255) : uint8_t(i);
-        palette[4 * i] = palette[4 * i + 1] = palette[4 * i + 2] = v;
-    }
-    uint8_t *pixels = palette + colours * 4;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            const bool dark = (x + y) % 16 < 4;
-            uint8_t *row = pixels + y * stride;
-            if (bits == 1 && !dark)
-                row[x / 8] |= uint8_t(0x80 >> (x % 8));
-            else if (bits == 8)
-                row[x] = dark ? 20 : 230;
-            else if (bits == 24)
-                row[3 * x] = uint8_t(x), row[3 * x + 1] = uint8_t(y), row[3 * x + 2] = dark ? 0 : 200;
-        }
-    return block;
+    return arkavo::test::MakePatternPage(width, height, bits, [bits](uint8_t *row, int x, int y) {
+        const bool dark = (x + y) % 16 < 4;
+        if (bits == 1 && !dark)
+            row[x / 8] |= uint8_t(0x80 >> (x % 8));
+        else if (bits == 8)
+            row[x] = dark ? 20 : 230;
+        else if (bits == 24)
+            row[3 * x] = uint8_t(x), row[3 * x + 1] = uint8_t(y), row[3 * x + 2] = dark ? 0 : 200;
+    });
 }
 
 void saveTiff(const QString &name, const QList<int> &bitsPerPage, int width = 300, int height = 400)
