@@ -1,8 +1,8 @@
-# arkavo_add_test(<name> SOURCES <files...> LIBS <targets...> [QT] [TIMEOUT <seconds>])
+# arkavo_add_test(<name> SOURCES <files...> LIBS <targets...> [QT] [TIMEOUT <seconds>] [LABELS <labels...>])
 # One GoogleTest executable; every case becomes its own ctest test. QT sets the
 # offscreen platform so widget tests run without a display.
 function(arkavo_add_test name)
-  cmake_parse_arguments(T "QT" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "QT" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
@@ -15,6 +15,9 @@ function(arkavo_add_test name)
   set(props TIMEOUT ${T_TIMEOUT})
   if(T_QT)
     list(APPEND props ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+  endif()
+  if(T_LABELS)
+    list(APPEND props LABELS "${T_LABELS}")
   endif()
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin
