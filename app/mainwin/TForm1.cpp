@@ -71,6 +71,11 @@ protected:
             return false;
         return QTreeWidget::edit(index, trigger, event);
     }
+    // The tree's own drop would copy or move bare items with no catalogue rows or
+    // directories behind them: nothing is dropped on the tree.
+    void dragEnterEvent(QDragEnterEvent *event) override { event->ignore(); }
+    void dragMoveEvent(QDragMoveEvent *event) override { event->ignore(); }
+    void dropEvent(QDropEvent *event) override { event->ignore(); }
 };
 
 // Draws each tree node with the picture of its level and hands finished edits to the rename.
@@ -508,15 +513,20 @@ void TForm1::RegisterCommandControl(const QString &name, QWidget *control)
     UpdateCommandStates();
 }
 
+int TForm1::NodeLevel(const QTreeWidgetItem *node)
+{
+    if (!node)
+        return -1;
+    int level = 0;
+    for (const QTreeWidgetItem *p = node->parent(); p; p = p->parent())
+        ++level;
+    return level;
+}
+
 int TForm1::SelectedLevel() const
 {
     const QTreeWidgetItem *item = TreeView1->currentItem();
-    if (!item || !item->isSelected())
-        return -1;
-    int level = 0;
-    for (const QTreeWidgetItem *p = item->parent(); p; p = p->parent())
-        ++level;
-    return level;
+    return item && item->isSelected() ? NodeLevel(item) : -1;
 }
 
 QWidget *TForm1::WorkingFocus() const
@@ -721,8 +731,10 @@ void TForm1::TreeView1Change(QTreeWidgetItem *node)
         } else {
             ImageManager->ShowNode(node, nullptr);
         }
+        // The node comes before the selection: a mouse click makes it current first and
+        // selects it afterwards, so its level is taken from the node itself.
         if (Action(QStringLiteral("MN_VIEW_SINGLE"))->isChecked() && SetCurrentFile) {
-            const int level = SelectedLevel();
+            const int level = NodeLevel(node);
             if (level == 3) {
                 SetCurrentFile(AbsoluteIndex(node));
                 if (ListView1->count() > 0)
@@ -746,7 +758,7 @@ void TForm1::TreeView1Change(QTreeWidgetItem *node)
     UpdateCommandStates();
 
     if (node) {
-        switch (SelectedLevel()) {
+        switch (NodeLevel(node)) {
         case 1:
             StatusPanels[0]->setText(QStringLiteral(" %1 个文件夹").arg(node->childCount()));
             break;
@@ -1053,12 +1065,7 @@ void TForm1::MN_FILE_DELETEClick()
             QStringList paths;
             ImageManager->GetSelectedPagePaths(paths);
             ImageManager->DeletePages(&paths, true);
-            if (k < ListView1->count())
-                ListView1->setCurrentRow(k, QItemSelectionModel::NoUpdate);
-            else if (ListView1->count() > 0)
-                ListView1->setCurrentRow(k - 1, QItemSelectionModel::NoUpdate);
-            if (!Action(QStringLiteral("MN_VIEW_SINGLE"))->isChecked())
-                ImageManager->ArrangeThumbnails();
+            markAfterPageDelete(k);
         }
     } catch (...) {
         // Failures end the command quietly.

@@ -61,6 +61,8 @@ public:
     // the keyboard, the control that had it before.
     QWidget *WorkingFocus() const;
     // Level of the selected tree node: -1 none, 0 root, 1 file type, 2 folder, 3 file.
+    // Level of a tree node: 0 root, 1 file type, 2 folder, 3 file; -1 for none.
+    static int NodeLevel(const QTreeWidgetItem *node);
     int SelectedLevel() const;
 
     // Controls of other windows that follow the main window's rules (the scan panel's
@@ -179,5 +181,7 @@ public:
     std::function<void()> EraseViewerSelection;
 
 private:
-    void selectAfterViewerDelete(int k);
+    // After deleting pages whose first was at row K: the focus mark goes to row K (or the
+    // one before), and single-page mode shows the page that stands there.
+    void markAfterPageDelete(int k);
 };

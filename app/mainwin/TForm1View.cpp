@@ -2,6 +2,7 @@
 // embedded viewer, and the menu commands that the viewer carries out.
 #include "TForm1.h"
 
+#include "BusyCursor.h"
 #include "Messages.h"
 #include "PageListView.h"
 #include "TForm5.h"
@@ -16,6 +17,8 @@
 #include <QMouseEvent>
 #include <QPointer>
 #include <QTreeWidget>
+
+#include <algorithm>
 
 #include "ovisco/OviscoInterface.h"
 
@@ -56,6 +59,13 @@ void TForm1::ConnectViewer(TForm5 *viewer)
     viewer->FormBrightContrast->Panel1->layout()->addWidget(viewer->ToolBar_BrightContrast);
     viewer->ToolBar_BrightContrast->show();
 
+    // Every store operation that deletes, renames or overwrites page files first lets the
+    // viewer drop or write back its pending change of the shown page.
+    if (ImageManager)
+        ImageManager->PagesChanging = [guardedViewer](const QString &path, bool removing) {
+            if (guardedViewer)
+                guardedViewer->PagesChanging(path, removing);
+        };
     ShowPage = [viewer](int index) { viewer->ShowPage(index); };
     SetCurrentFile = [viewer](int n) { viewer->SetCurrentFile(n); };
     ViewerHasImage = [viewer] { return viewer->HasImage(); };
@@ -109,8 +119,9 @@ void TForm1::ConnectViewer(TForm5 *viewer)
         return false;
     }));
 
-    // A left double-click on the picture returns to the page list; the click still
-    // reaches the picture.
+    // A left double-click on the picture itself returns to the page list; the click still
+    // reaches the picture. One on a scroll bar or the corner between them is the scroll
+    // bars' own.
     if (viewer->OviscoPicture) {
         auto *hook = new EventHook(viewer, [this](QObject *, QEvent *event) {
             if (event->type() == QEvent::MouseButtonDblClick &&
@@ -120,9 +131,8 @@ void TForm1::ConnectViewer(TForm5 *viewer)
             return false;
         });
         QWidget *picture = viewer->OviscoPicture->widget();
-        picture->installEventFilter(hook);
-        for (QWidget *child : picture->findChildren<QWidget *>())
-            child->installEventFilter(hook);
+        QWidget *image = picture->findChild<QWidget *>(QStringLiteral("OviscoView"));
+        (image ? image : picture)->installEventFilter(hook);
     }
 }
 
@@ -179,27 +189,32 @@ void TForm1::ViewerDeleteClick()
         ImageManager->GetSelectedPagePaths(paths);
         if (paths.isEmpty() && !Viewer->PagePath.isEmpty())
             paths << Viewer->PagePath;
-        // The page goes away: nothing of it is to be written back.
-        Viewer->ForgetChanges();
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        try {
-            ImageManager->DeletePages(&paths, true);
-        } catch (...) {
+        // The store tells the viewer before the page goes, which drops its pending change.
+        {
+            const BusyCursor busy;
+            try {
+                ImageManager->DeletePages(&paths, true);
+            } catch (...) {
+            }
         }
-        QApplication::restoreOverrideCursor();
-        selectAfterViewerDelete(k);
+        markAfterPageDelete(k);
     } catch (...) {
     }
     UpdateCommandStates();
 }
 
-void TForm1::selectAfterViewerDelete(int k)
+void TForm1::markAfterPageDelete(int k)
 {
     if (k >= 0 && k < ListView1->count())
         ListView1->setCurrentRow(k, QItemSelectionModel::NoUpdate);
     else if (ListView1->count() > 0)
-        ListView1->setCurrentRow(k - 1 >= 0 ? std::min(k - 1, ListView1->count() - 1) : 0,
-                                 QItemSelectionModel::NoUpdate);
+        ListView1->setCurrentRow(std::clamp(k - 1, 0, ListView1->count() - 1), QItemSelectionModel::NoUpdate);
+    if (!Action(QStringLiteral("MN_VIEW_SINGLE"))->isChecked()) {
+        ImageManager->ArrangeThumbnails();
+        return;
+    }
+    // Single-page mode shows the marked page when it belongs to the viewer's file, or else
+    // the one before it when that one does.
     QListWidgetItem *focused = ListView1->currentItem();
     if (!focused || !Viewer)
         return;

@@ -468,6 +468,8 @@ void TImageManager::RenameNode(QTreeWidgetItem *node, QString &newName)
 
     const QString oldRel = RelativeDir(node);
     const QString newRel = oldRel.left(oldRel.size() - oldName.size()) + newName;
+    if (IsRepositoryPath(ImagesPath + oldRel))
+        pagesChanging(ImagesPath + oldRel + u'/', false);
     if (!IsRepositoryPath(ImagesPath + oldRel) || !IsRepositoryPath(ImagesPath + newRel) ||
         !StoreFiles().Rename(ImagesPath + oldRel, ImagesPath + newRel)) {
         Messages::Info(QStringLiteral("重命名文件目录失败！"), owner);
@@ -514,6 +516,8 @@ bool MoveItemDirectories(TImageManager &m, const QString &oldRel, const QString 
     m.RemoveRepositoryDir(newPages);
     if (QFileInfo(oldPages).isDir()) {
         QDir().mkpath(QFileInfo(newPages).absolutePath());
+        if (m.PagesChanging)
+            m.PagesChanging(oldPages + u'/', false);
         if (!StoreFiles().Rename(oldPages, newPages))
             return false;
     } else {

@@ -1,5 +1,8 @@
 #include "PageListView.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
+
 TPageListView::TPageListView(QWidget *parent) : QListWidget(parent)
 {
     setViewMode(QListView::IconMode);
@@ -66,4 +69,22 @@ void TPageListView::ClearAll()
 {
     clear();
     emit ThumbnailsCleared();
+}
+
+void TPageListView::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (event->source() == this)
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void TPageListView::dragMoveEvent(QDragMoveEvent *event)
+{
+    event->ignore();
+}
+
+void TPageListView::dropEvent(QDropEvent *event)
+{
+    event->ignore();
 }

@@ -43,4 +43,12 @@ public:
 signals:
     // The thumbnail pictures held for the items are no longer valid.
     void ThumbnailsCleared();
+
+protected:
+    // The list's own drop would add items without page files, or move items on the screen
+    // only. A drag of the list's own pages is followed (the window scrolls the list near
+    // its edges), but nothing is dropped.
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 };

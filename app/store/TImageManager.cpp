@@ -463,6 +463,7 @@ bool TImageManager::RemoveRepositoryDir(const QString &path)
 {
     if (!IsRepositoryPath(path))
         return false;
+    pagesChanging(withSlash(path), true);
     EmptyDirectory(path);
     const bool removed = QDir().rmdir(path);
     const QString mirror = mirrorOf(path, ImagesPath, ThumbnailPath);
@@ -484,6 +485,12 @@ bool TImageManager::IsShownDir(const QString &dir) const
 
 // ---------------------------------------------------------------------------------------
 // Page files
+
+void TImageManager::pagesChanging(const QString &path, bool removing) const
+{
+    if (PagesChanging)
+        PagesChanging(path, removing);
+}
 
 bool TImageManager::RenamePageFile(const QString &oldName, const QString &newName)
 {
@@ -517,6 +524,7 @@ bool TImageManager::RenumberPages(const QString &fileDir, QStringList *exts, QPr
     });
     if (!IsRepositoryPath(dir) || !QFileInfo(dir).isDir())
         return false;
+    pagesChanging(dir, false);
     // While an earlier renaming cannot be finished nothing is renamed, but the pages are
     // still listed so that they can be shown.
     const bool journalDone = finishRenumberJournal(dir);
@@ -659,6 +667,7 @@ bool TImageManager::DeletePageFile(const QString &path)
 {
     if (!IsRepositoryPath(path) || !path.startsWith(ImagesPath))
         return false;
+    pagesChanging(path, true);
     if (!StoreFiles().Remove(path))
         return false;
     const QString thumb = ThumbnailPathOf(path);
@@ -671,6 +680,9 @@ bool TImageManager::CopyPageFile(const QString &src, const QString &dst)
 {
     if (!IsRepositoryPath(dst) || !dst.startsWith(ImagesPath))
         return false;
+    // A copy of the shown page carries its pending change; the target is overwritten.
+    pagesChanging(src, false);
+    pagesChanging(dst, false);
     if (!StoreFiles().Copy(src, dst))
         return false;
     if (src.contains(ImagesPath)) {
@@ -781,6 +793,7 @@ void TImageManager::MovePages(QStringList *sources, const QString &appName, bool
                     continue;
                 const QString target = names.next(ext);
                 if (QDir::cleanPath(QFileInfo(source).path()) == QDir::cleanPath(names.dir)) {
+                    pagesChanging(source, false);
                     if (RenamePageFile(source, target))
                         moved << source;
                 } else if (CopyPageFile(source, target)) {
@@ -881,6 +894,7 @@ void TImageManager::ReplacePage(int itemIndex, const QString &sourceFile)
     const QString ext = extensionOf(sourceFile).toLower();
     if (!item || page.isEmpty() || !isPageExt(ext) || !IsRepositoryPath(page))
         return;
+    pagesChanging(page, false);
     if (ext != extensionOf(page)) {
         // The new page is in place before the old one goes, so a failure loses nothing.
         const QString replaced = page.left(page.size() - extensionOf(page).size()) + ext;

@@ -7,6 +7,7 @@
 #include <QTreeWidgetItem>
 #include "FieldStore.h"
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 class QProgressBar;
@@ -61,6 +62,12 @@ public:
     QString ImagesPath;    // RootPath + "Images/"
     QString ThumbnailPath; // RootPath + "Thumbnail/"
 
+    // Told before page files change under Path, a page file or a directory ending in "/":
+    // Removing when they are deleted, otherwise when they are renamed, moved or overwritten.
+    // The viewer drops or writes back a pending change of the page it shows, so that no
+    // change ever lands on another page. May be unset.
+    std::function<void(const QString &path, bool removing)> PagesChanging;
+
     // Tree and list.
     void LoadTree(const QString &statusList);
     void ShowNode(QTreeWidgetItem *node, QProgressBar *progressBar);
@@ -108,6 +115,7 @@ public:
     void ReplacePage(int itemIndex, const QString &sourceFile);
 
 private:
+    void pagesChanging(const QString &path, bool removing) const;
     QStringList selectionOrNull(QStringList *list) const;
     bool finishRenumberJournal(const QString &dir);
     void refillShownFile(const QString &dir, const QStringList &exts, QProgressBar *progressBar);

@@ -1,5 +1,6 @@
 #include "TForm5.h"
 
+#include "BusyCursor.h"
 #include "ControlBar.h"
 #include "Controls.h"
 #include "FileHelpers.h"
@@ -15,6 +16,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QEvent>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -31,6 +33,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -344,7 +347,7 @@ QTreeWidgetItem *TForm5::selectedTreeNode() const
     return node && node->isSelected() ? node : nullptr;
 }
 
-void TForm5::writeBack()
+bool TForm5::writeBack()
 {
     try {
         if (tracksAway()) {
@@ -355,31 +358,47 @@ void TForm5::writeBack()
         }
         if (FormBrightContrast->isVisible())
             FormBrightContrast->hide();
+        // The file must still be the one the page was loaded from: a page renamed, replaced
+        // or deleted meanwhile is never written over, and the operator is told.
+        if (PagePath.isEmpty() || !m_pageIdentity.Exists || FileIdentity::Of(PagePath) != m_pageIdentity) {
+            Messages::Show(QStringLiteral("页面 %1 已被移动、替换或删除，对它的修改未保存！").arg(PagePath),
+                           QStringLiteral("错误"), MsgIcon::Error, MsgButtons::Ok, this);
+            return false;
+        }
         const TCodecImage image{PageImage.XResolution, PageImage.YResolution, ShownDib()};
-        if (SaveImageFile(image, PagePath) == 1) {
-            if (Form1 && Form1->ImageManager) {
-                TImageManager *store = Form1->ImageManager;
-                MakeThumbnail(PagePath, store->ThumbnailPathOf(PagePath), image.Dib,
-                              TPageListView::kThumbWidth, TPageListView::kThumbHeight);
-                // The list may show another file by now: only mark the item of this page.
-                QListWidgetItem *item = Form1->ListView1->item(PageIndex);
-                if (item && QFileInfo(store->GetPagePath(PageIndex)) == QFileInfo(PagePath))
-                    TPageListView::SetImageIndex(item, -1);
-            }
-        } else {
+        std::optional<BusyCursor> busy(std::in_place);
+        if (SaveImageFile(image, PagePath) != 1) {
+            busy.reset();
             // The codec leaves the old file intact; say that the change did not reach it.
             Messages::Show(QStringLiteral("无法保存对页面 %1 的修改！").arg(PagePath), QStringLiteral("错误"),
                            MsgIcon::Error, MsgButtons::Ok, this);
+            return false;
         }
+        m_pageIdentity = FileIdentity::Of(PagePath);
+        if (Form1 && Form1->ImageManager) {
+            TImageManager *store = Form1->ImageManager;
+            MakeThumbnail(PagePath, store->ThumbnailPathOf(PagePath), image.Dib, TPageListView::kThumbWidth,
+                          TPageListView::kThumbHeight);
+            // The list may show another file by now: only mark the item of this page.
+            QListWidgetItem *item = Form1->ListView1->item(PageIndex);
+            if (item && QFileInfo(store->GetPagePath(PageIndex)) == QFileInfo(PagePath))
+                TPageListView::SetImageIndex(item, -1);
+        }
+        return true;
     } catch (...) {
+        return false;
     }
+}
+
+bool TForm5::pageChanged() const
+{
+    return Modified || ShownDib() != PageImage.Dib || tracksAway();
 }
 
 void TForm5::ShowPage(int index)
 {
     HGLOBAL cur = ShownDib();
-    const bool changed = Modified || cur != PageImage.Dib || tracksAway();
-    if (changed && cur) {
+    if (pageChanged() && cur) {
         writeBack();
         cur = ShownDib(); // accepting the adjustment shows a new image
     }
@@ -401,6 +420,7 @@ void TForm5::ShowPage(int index)
     PageImage.Dib = nullptr;
     UndoImage = nullptr;
     PagePath.clear();
+    m_pageIdentity = {};
 
     PageIndex = index;
     {
@@ -414,6 +434,8 @@ void TForm5::ShowPage(int index)
     if (index != -1 && Form1 && Form1->ImageManager) {
         PagePath = Form1->ImageManager->GetPagePath(index);
         if (!PagePath.isEmpty()) {
+            std::optional<BusyCursor> busy(std::in_place);
+            m_pageIdentity = FileIdentity::Of(PagePath);
             LoadFile(PagePath.toUtf8().constData(), &PageImage, 0);
             if (PageImage.Dib) {
                 UndoImage = PageImage.Dib;
@@ -430,6 +452,8 @@ void TForm5::ShowPage(int index)
                 }
                 showZoomText();
             } else {
+                busy.reset();
+                m_pageIdentity = {};
                 Messages::Show(QStringLiteral("无法识别的图像格式 %1！").arg(PagePath),
                                QStringLiteral("错误"), MsgIcon::Error, MsgButtons::Ok, this);
                 PagePath.clear();
@@ -589,6 +613,27 @@ void TForm5::ForgetChanges()
     if (PageImage.Dib && PageImage.Dib != cur && PageImage.Dib != UndoImage)
         GlobalFree(PageImage.Dib);
     PageImage.Dib = cur;
+}
+
+void TForm5::PagesChanging(const QString &path, bool removing)
+{
+    if (PagePath.isEmpty())
+        return;
+    const QString shown = QDir::cleanPath(PagePath);
+    const bool affected =
+        path.endsWith(u'/') ? shown.startsWith(QDir::cleanPath(path) + u'/') : shown == QDir::cleanPath(path);
+    if (!affected)
+        return;
+    if (removing) {
+        ForgetChanges();
+        m_pageIdentity = {}; // whatever takes the page's name later is another page
+        return;
+    }
+    if (pageChanged() && ShownDib() && writeBack()) {
+        // The change is in the file now; taking it back is no longer a step of this page.
+        Modified = false;
+        btnUndo->setEnabled(false);
+    }
 }
 
 void TForm5::OpenViewer()
@@ -846,6 +891,8 @@ void TForm5::OviscoPictureSelectionDrawn(int left, int top, int right, int botto
 
 void TForm5::btnUndoClick()
 {
+    if (!btnUndo->isEnabled())
+        return;
     HGLOBAL cur = ShownDib();
     if (UndoImage && UndoImage != cur) {
         const double zoom = Zoom();

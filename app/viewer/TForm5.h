@@ -1,4 +1,5 @@
 #pragma once
+#include "FileIdentity.h"
 #include "ImageFiles.h"
 // The page viewer: shows one page of the page list in single-page mode, lets the image
 // commands work on it, previews brightness and contrast on the screen only and writes a
@@ -48,6 +49,10 @@ public:
     // Drops the page's unsaved changes, so that leaving it writes nothing (the page is
     // about to be deleted).
     void ForgetChanges();
+    // Page files under Path (a page file, or a directory ending in "/") are about to be
+    // deleted (Removing) or renamed, moved or overwritten: a pending change of the shown
+    // page among them is dropped or written back now, while its file is still its own.
+    void PagesChanging(const QString &path, bool removing);
 
     // Single-page mode on and off, with their effects on the main window.
     void OpenViewer();
@@ -124,11 +129,16 @@ private:
     void setCrop(bool enabled);
     void refreshDisplay();
     bool tracksAway() const;
-    void writeBack();
+    // Writes the shown image to the page's file; true once it is there.
+    bool writeBack();
     void updatePageCommands(int index);
     QString itemFileName(int index) const;
     QTreeWidgetItem *selectedTreeNode() const;
     void fileStep(bool first, bool last, int delta);
 
+    bool pageChanged() const;
+
     HGLOBAL m_shownWithoutControl = nullptr; // the shown image when the control is missing
+    // The page file as it was loaded or last written: a write-back goes only to that file.
+    FileIdentity m_pageIdentity;
 };

@@ -27,6 +27,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
@@ -90,11 +91,34 @@ public:
         return m_badFrees;
     }
 
+    // Blocks the codec made on the program's main thread (pages read for the viewer), and
+    // how many of them were made without the busy cursor showing.
+    void codecBlockOnMainThread(bool busy)
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        ++m_codecBlocks;
+        if (!busy)
+            ++m_codecBlocksNotBusy;
+    }
+    std::pair<int, int> codecBlocks()
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        return {m_codecBlocks, m_codecBlocksNotBusy};
+    }
+
 private:
     std::mutex m_mutex;
     std::unordered_set<HGLOBAL> m_live;
     int m_badFrees = 0;
+    int m_codecBlocks = 0, m_codecBlocksNotBusy = 0;
 };
+
+// Whether the code at Address lies in the codec library.
+bool inCodec(const void *address)
+{
+    Dl_info info{};
+    return dladdr(address, &info) && info.dli_fname && std::strstr(info.dli_fname, "libcodec.so");
+}
 
 template <typename F> F realFunction(const char *name)
 {
@@ -112,6 +136,10 @@ extern "C" HGLOBAL GlobalAlloc(unsigned flags, size_t bytes)
     HGLOBAL h = real(flags, bytes);
     if (h)
         BlockLedger::instance().added(h);
+    if (h && qApp && QThread::currentThread() == qApp->thread() && inCodec(__builtin_return_address(0))) {
+        const QCursor *cursor = QGuiApplication::overrideCursor();
+        BlockLedger::instance().codecBlockOnMainThread(cursor && cursor->shape() == Qt::WaitCursor);
+    }
     return h;
 }
 
@@ -536,4 +564,22 @@ TEST_F(ViewerSoak, AnImageGivenWithNoPageShownIsFreed)
     viewer->SetViewerImage(TCodecImage{300, 300, GlobalAlloc(GHND, 64)});
     EXPECT_EQ(BlockLedger::instance().liveCount(), before);
     EXPECT_EQ(BlockLedger::instance().badFrees(), 0);
+}
+
+TEST_F(ViewerSoak, PagesAreReadForTheViewerUnderTheBusyCursor)
+{
+    form->TreeView1->setCurrentItem(folder);
+    QCoreApplication::processEvents();
+    act("MN_VIEW_SINGLE")->trigger();
+    QCoreApplication::processEvents();
+    const auto [before, notBusyBefore] = BlockLedger::instance().codecBlocks();
+    for (int i = 0; i < 6; ++i) {
+        viewer->btn_NextPage->click();
+        QCoreApplication::processEvents();
+    }
+    ASSERT_EQ(viewer->PageIndex, 6);
+    const auto [after, notBusyAfter] = BlockLedger::instance().codecBlocks();
+    EXPECT_GE(after - before, 6);
+    EXPECT_EQ(notBusyAfter - notBusyBefore, 0) << "pages read without the busy cursor";
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }

@@ -23,17 +23,21 @@
 #include <arkavo/GlobalBlock.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSlider>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 
 #include <gtest/gtest.h>
 
@@ -112,6 +116,35 @@ protected:
         QCoreApplication::processEvents();
     }
     int shownPixel() const { return viewer->ShownDib() ? firstPixel(viewer->ShownDib()) : -1; }
+
+    // The mouse and keys as a person uses them, on the active window.
+    void activate()
+    {
+        QApplication::setActiveWindow(form.get());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    }
+    void clickNode(QTreeWidgetItem *node)
+    {
+        QTreeWidget *tree = form->TreeView1;
+        tree->scrollToItem(node);
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(node).center());
+        QCoreApplication::processEvents();
+    }
+    void doubleClickPage(int row)
+    {
+        const QPoint at = list()->visualItemRect(list()->item(row)).center();
+        // A double-click is a press and release, then a second press that the view
+        // reports as a double-click.
+        QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(list()->viewport(), Qt::LeftButton, {}, at);
+        QCoreApplication::processEvents();
+    }
+    void invertShown()
+    {
+        HGLOBAL inverted = Invert(viewer->GetViewerImage().Dib);
+        ASSERT_NE(inverted, nullptr);
+        viewer->SetViewerImage({0, 0, inverted});
+    }
     bool shown(const QString &text) const
     {
         for (const MessageRecord &m : Messages::Shown())
@@ -594,6 +627,192 @@ TEST_F(Viewer, DeletingTheShownPageSelectsItsRightNeighbour)
     EXPECT_EQ(viewer->PageIndex, 1);
     EXPECT_EQ(list()->selectedItems(), QList<QListWidgetItem *>{list()->item(1)});
     EXPECT_EQ(shownPixel(), 30);
+}
+
+TEST_F(Viewer, DeletingFromTheFocusedListInSinglePageModeKeepsTheChangeOffTheNextPage)
+{
+    activate();
+    clickNode(folder);
+    ASSERT_EQ(list()->count(), 5);
+    doubleClickPage(1); // A, page 2
+    ASSERT_TRUE(viewer->isVisible());
+    ASSERT_EQ(viewer->PageIndex, 1);
+    ASSERT_EQ(QApplication::focusWidget(), list());
+    invertShown();
+
+    QTest::keyClick(list(), Qt::Key_Delete);
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(shown("确定要删除选中图像吗?"));
+    ASSERT_EQ(list()->count(), 4);
+    EXPECT_FALSE(QFile::exists(pagePath("A", 3)));
+    EXPECT_EQ(filePixel(pagePath("A", 1)), 10);
+    EXPECT_EQ(filePixel(pagePath("A", 2)), 30); // the former page 3, untouched
+    // The page that took the deleted one's place is shown.
+    EXPECT_EQ(viewer->PageIndex, 1);
+    EXPECT_EQ(list()->selectedItems(), QList<QListWidgetItem *>{list()->item(1)});
+    EXPECT_EQ(shownPixel(), 30);
+    select(2);
+    EXPECT_EQ(filePixel(pagePath("A", 2)), 30);
+}
+
+// Page files changed behind the viewer's back: it refuses to write and says so.
+struct ChangedBehindTheViewer {
+    const char *what;
+    void (*change)(const QString &page, const QString &other);
+};
+
+void PrintTo(const ChangedBehindTheViewer &c, std::ostream *os)
+{
+    *os << c.what;
+}
+
+class ViewerWriteBack : public Viewer, public ::testing::WithParamInterface<ChangedBehindTheViewer> {};
+
+TEST_P(ViewerWriteBack, AChangeIsWrittenOnlyToTheFileItWasLoadedFrom)
+{
+    single();
+    ASSERT_EQ(viewer->PageIndex, 0);
+    invertShown();
+    GetParam().change(pagePath("A", 1), pagePath("A", 3));
+    const int before = filePixel(pagePath("A", 1));
+    Messages::ClearShown();
+    select(1);
+    ASSERT_EQ(Messages::Shown().size(), 1);
+    EXPECT_EQ(Messages::Shown()[0].text,
+              QString("页面 %1 已被移动、替换或删除，对它的修改未保存！").arg(pagePath("A", 1)));
+    EXPECT_EQ(filePixel(pagePath("A", 1)), before);
+    EXPECT_EQ(viewer->PageIndex, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ViewerWriteBack,
+    ::testing::Values(ChangedBehindTheViewer{"RenamedOver",
+                                             [](const QString &page, const QString &other) {
+                                                 QFile::remove(page);
+                                                 QFile::rename(other, page);
+                                             }},
+                      ChangedBehindTheViewer{
+                          "Deleted", [](const QString &page, const QString &) { QFile::remove(page); }},
+                      ChangedBehindTheViewer{"RewrittenInPlace",
+                                             [](const QString &page, const QString &other) {
+                                                 QFile source(other), target(page);
+                                                 if (source.open(QIODevice::ReadOnly) &&
+                                                     target.open(QIODevice::WriteOnly | QIODevice::Truncate))
+                                                     target.write(source.readAll());
+                                             }}),
+    [](const ::testing::TestParamInfo<ChangedBehindTheViewer> &info) {
+        return std::string(info.param.what);
+    });
+
+TEST_F(Viewer, RenamingTheShownFilesFolderWritesThePendingChangeFirst)
+{
+    single();
+    invertShown();
+    QString name = "G";
+    store->RenameNode(folder, name);
+    ASSERT_EQ(folder->text(0), "G");
+    const QString moved = store->ImagesPath + type->text(0) + "/G/A/P0000001.tif";
+    EXPECT_EQ(filePixel(moved), 245);
+    EXPECT_TRUE(asked.isEmpty()) << asked.join('\n').toStdString();
+}
+
+TEST_F(Viewer, MouseClicksInTheTreeShowTheClickedNode)
+{
+    activate();
+    clickNode(folder);
+    EXPECT_EQ(form->StatusPanels[0]->text(), " 2 个文件");
+    EXPECT_EQ(list()->count(), 5);
+    act("MN_VIEW_SINGLE")->trigger();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(viewer->PageIndex, 0);
+
+    // A click on a file in single-page mode shows its first page.
+    clickNode(fileB);
+    EXPECT_EQ(form->StatusPanels[0]->text(), " 2 个页面");
+    ASSERT_EQ(list()->count(), 2);
+    EXPECT_EQ(list()->selectedItems(), QList<QListWidgetItem *>{list()->item(0)});
+    EXPECT_EQ(viewer->PageIndex, 0);
+    EXPECT_EQ(shownPixel(), 40);
+    EXPECT_EQ(viewer->FileIndex, AbsoluteIndex(fileB));
+
+    clickNode(type);
+    EXPECT_EQ(form->StatusPanels[0]->text(), " 1 个文件夹");
+    EXPECT_FALSE(viewer->HasImage());
+}
+
+TEST_F(Viewer, DoubleClickOnAScrollBarStaysInSinglePageMode)
+{
+    single();
+    picture()->setZoom(400);
+    QCoreApplication::processEvents();
+    const QList<QScrollBar *> bars = picture()->widget()->findChildren<QScrollBar *>();
+    int visible = 0;
+    for (QScrollBar *bar : bars) {
+        if (!bar->isVisible())
+            continue;
+        ++visible;
+        QTest::mouseDClick(bar, Qt::LeftButton, {}, bar->rect().center());
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(viewer->isVisible());
+        EXPECT_TRUE(act("MN_VIEW_SINGLE")->isChecked());
+    }
+    EXPECT_EQ(visible, 2);
+    EXPECT_EQ(viewer->PageIndex, 0);
+}
+
+// What a drop would bring: the data a drag of the tree's node carries.
+class Drops : public Viewer {
+protected:
+    // Drags Node's data over Target's viewport and lets it go at its centre.
+    bool dropNode(QTreeWidgetItem *node, QAbstractItemView *target, Qt::KeyboardModifiers keys)
+    {
+        QTreeWidget *tree = form->TreeView1;
+        std::unique_ptr<QMimeData> data(tree->model()->mimeData({tree->indexFromItem(node)}));
+        QWidget *port = target->viewport();
+        const QPointF at = QRectF(port->rect()).center();
+        const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction;
+        QDragEnterEvent enter(at.toPoint(), actions, data.get(), Qt::LeftButton, keys);
+        QCoreApplication::sendEvent(port, &enter);
+        QDragMoveEvent move(at.toPoint(), actions, data.get(), Qt::LeftButton, keys);
+        QCoreApplication::sendEvent(port, &move);
+        QDropEvent drop(at, actions, data.get(), Qt::LeftButton, keys);
+        QCoreApplication::sendEvent(port, &drop);
+        QCoreApplication::processEvents();
+        return drop.isAccepted();
+    }
+    // Each node's caption with its parent's, in tree order.
+    QStringList treeShape() const
+    {
+        QStringList shape;
+        for (QTreeWidgetItemIterator it(form->TreeView1); *it; ++it)
+            shape << ((*it)->parent() ? (*it)->parent()->text(0) : QString()) + '/' + (*it)->text(0);
+        return shape;
+    }
+};
+
+TEST_F(Drops, NothingIsDroppedOnTheTreeOrThePageList)
+{
+    clickNode(folder);
+    ASSERT_EQ(list()->count(), 5);
+    const QStringList shape = treeShape();
+    const struct {
+        QTreeWidgetItem *node;
+        QAbstractItemView *target;
+        Qt::KeyboardModifiers keys;
+    } drops[] = {
+        {fileB, list(), {}},
+        {fileB, form->TreeView1, {}},
+        {fileB, form->TreeView1, Qt::ShiftModifier},
+        {folder, form->TreeView1, Qt::ShiftModifier},
+    };
+    for (const auto &d : drops) {
+        SCOPED_TRACE(
+            (d.node->text(0) + (d.target == list() ? " on the list" : " on the tree")).toStdString());
+        EXPECT_FALSE(dropNode(d.node, d.target, d.keys));
+        EXPECT_EQ(list()->count(), 5);
+        EXPECT_EQ(treeShape(), shape);
+    }
+    EXPECT_TRUE(QFileInfo(pagePath("B", 2)).exists());
 }
 
 TEST_F(Viewer, BrightContrastDialogHoldsTheTrackBars)
