@@ -496,6 +496,8 @@ void CapteonWidget::runBatch(std::unique_ptr<SaneDevice> device, bool feeder)
     m_stopped = false;
     m_cancelRequested = false;
     m_deliveryError = nullptr;
+    m_unfiled = 0;
+    m_firstUnfiled = 0;
     m_pending.clear();
 
     auto worker = std::make_unique<ScanWorker>(std::move(device), feeder, m_xDpi, m_yDpi, m_sheetHook);
@@ -503,7 +505,9 @@ void CapteonWidget::runBatch(std::unique_ptr<SaneDevice> device, bool feeder)
     connect(&progress, &ScanProgressWindow::cancelRequested, this, [this, &progress] {
         m_cancelRequested = true;
         progress.setCancelling();
-        stopDelivery();
+        // Only the reading stops: the pages already read still go to the host.
+        if (m_worker)
+            m_worker->requestCancel();
     });
     connect(worker.get(), &ScanWorker::pageReady, this, &CapteonWidget::onPageReady, Qt::QueuedConnection);
     connect(worker.get(), &ScanWorker::progress, &progress, &ScanProgressWindow::setSheet,
@@ -533,9 +537,25 @@ void CapteonWidget::runBatch(std::unique_ptr<SaneDevice> device, bool feeder)
     emit ScanDone();
 
     if (m_deliveryError)
-        std::rethrow_exception(std::exchange(m_deliveryError, nullptr));
+        rethrowDeliveryError();
     if (!error.isEmpty() && !m_cancelRequested)
         throw ScanError(error.toStdString());
+}
+
+void CapteonWidget::rethrowDeliveryError()
+{
+    // The handler's text, and which sheets left the feeder without being filed, so
+    // the operator can put them in again.
+    const QString unfiled = QStringLiteral("从本批第 %1 张起已读入但未归档的页面：%2 张，请重新放入扫描仪。")
+                                .arg(m_firstUnfiled)
+                                .arg(m_unfiled);
+    try {
+        std::rethrow_exception(std::exchange(m_deliveryError, nullptr));
+    } catch (const std::exception &e) {
+        throw ScanError((QString::fromUtf8(e.what()) + QLatin1Char('\n') + unfiled).toStdString());
+    } catch (...) {
+        throw ScanError(unfiled.toStdString());
+    }
 }
 
 void CapteonWidget::stopDelivery()
@@ -556,7 +576,9 @@ void CapteonWidget::onPageReady(quintptr page)
     while (!m_pending.empty()) {
         GlobalBlock next = std::move(m_pending.front());
         m_pending.pop_front();
-        if (!m_stopped)
+        if (m_stopped)
+            ++m_unfiled;
+        else
             deliver(next);
         next.reset();
         if (m_worker)
@@ -594,6 +616,8 @@ void CapteonWidget::deliver(const GlobalBlock &page)
         emit PageDone(reinterpret_cast<quintptr>(page.get()));
     } catch (...) {
         m_deliveryError = std::current_exception();
+        m_firstUnfiled = m_pageCount;
+        m_unfiled = 1; // this page may not have reached the catalogue either
         stopDelivery();
     }
 }
