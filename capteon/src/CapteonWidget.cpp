@@ -4,10 +4,12 @@
 #include "ScanProgressWindow.h"
 #include "ScannerSelectDialog.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QThread>
 #include <QUrl>
@@ -38,6 +40,13 @@ QString optionsKey(const QString &device)
 {
     // Device names may hold '/' and ':', which the settings file treats specially.
     return QStringLiteral("Options/") + QString::fromLatin1(QUrl::toPercentEncoding(device));
+}
+
+// Finding, opening and setting up a device can take the scanner library seconds.
+[[nodiscard]] auto waitCursor()
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    return qScopeGuard([] { QApplication::restoreOverrideCursor(); });
 }
 
 std::int32_t read32(const std::uint8_t *p)
@@ -237,6 +246,7 @@ void CapteonWidget::setScanner(const QString &scanner)
     m_deviceTitle.clear();
     // No device listing while a batch is being read on another thread.
     if (!wanted.isEmpty() && !m_scanning) {
+        const auto restoreCursor = waitCursor();
         try {
             for (const DeviceInfo &d : lease().devices()) {
                 if (d.name == wanted || d.displayName() == wanted) {
@@ -274,7 +284,10 @@ void CapteonWidget::SelectScanner()
 {
     if (m_scanning)
         return;
-    SaneLease &sane = lease();
+    SaneLease &sane = [this]() -> SaneLease & {
+        const auto restoreCursor = waitCursor();
+        return lease();
+    }();
     ScannerSelectDialog dialog([&sane] { return sane.devices(); }, m_deviceName);
     attachToOwner(&dialog, owner());
     if (dialog.exec() != QDialog::Accepted)
@@ -458,15 +471,19 @@ void CapteonWidget::Scan()
     } busy(m_scanning);
     m_pageCount = 0;
 
-    if (m_deviceName.isEmpty()) {
-        const std::vector<DeviceInfo> devices = lease().devices();
-        if (devices.empty())
-            throw ScanError("找不到扫描仪，请检查它是否已连接并开机。");
-        m_deviceName = devices.front().name;
-        m_deviceTitle = devices.front().displayName();
+    std::unique_ptr<SaneDevice> device;
+    {
+        const auto restoreCursor = waitCursor();
+        if (m_deviceName.isEmpty()) {
+            const std::vector<DeviceInfo> devices = lease().devices();
+            if (devices.empty())
+                throw ScanError("找不到扫描仪，请检查它是否已连接并开机。");
+            m_deviceName = devices.front().name;
+            m_deviceTitle = devices.front().displayName();
+        }
+        device = std::make_unique<SaneDevice>(m_deviceName);
+        configure(*device);
     }
-    auto device = std::make_unique<SaneDevice>(m_deviceName);
-    configure(*device);
 
     if (m_showUI) {
         SaneDevice &d = *device;

@@ -373,6 +373,7 @@ TEST_F(CapteonScan, MissingOrBusyDeviceIsReportedWithoutPages)
         const std::string error = scan();
         EXPECT_NE(error.find("正忙"), std::string::npos) << error;
     }
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the wait cursor outlived a failed open";
     EXPECT_TRUE(m_pages.empty());
     EXPECT_EQ(scan(), "") << "the device works again once it is free";
     EXPECT_EQ(m_pages.size(), 1u);
@@ -454,6 +455,7 @@ TEST_F(CapteonScan, OptionsDialogIsBuiltFromTheDeviceAndStartsTheScan)
         auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
         ASSERT_NE(dialog, nullptr);
         EXPECT_EQ(dialog->objectName(), "CapteonOptions");
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the device is open: no wait cursor";
         auto *mode = dialog->findChild<QComboBox *>(QStringLiteral("mode"));
         ASSERT_NE(mode, nullptr);
         EXPECT_GE(mode->findText(QStringLiteral("Color")), 0);
