@@ -100,9 +100,10 @@ void COviscoCtrl::sethDIB(HGLOBAL dib)
     const int oldWidth = m_geo.hasImage ? m_sourceWidth : 0;
     const int oldHeight = m_geo.hasImage ? m_sourceHeight : 0;
     freeImages();
-    m_source = dib;
+    m_source = nullptr;
 
-    // Anything that is not a supported DIB is shown as no image; the host still owns it.
+    // Anything that is not a supported DIB is shown as no image and not kept, so the
+    // host reads back that nothing is shown; the block stays the host's to free.
     ovisco::DibView src;
     int bitCount = 0;
     {
@@ -123,6 +124,7 @@ void COviscoCtrl::sethDIB(HGLOBAL dib)
         m_view->update();
         return;
     }
+    m_source = dib;
     m_geo.hasImage = true;
     m_sourceWidth = m_geo.imageWidth = src.width;
     m_sourceHeight = m_geo.imageHeight = src.height;

@@ -250,7 +250,9 @@ void scaleArea(const DibView &src, const SourceRegion &r, int channels, std::uin
 
 bool describeDib(const std::uint8_t *data, std::size_t size, DibView *out)
 {
-    if (!data || size < 40)
+    // Rows are read right after a 40-byte header and its palette: any other header
+    // size would put them elsewhere.
+    if (!data || size < 40 || readU32(data) != 40)
         return false;
     const auto width = std::int32_t(readU32(data + 4));
     const auto height = std::int32_t(readU32(data + 8));

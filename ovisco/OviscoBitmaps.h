@@ -31,8 +31,9 @@ constexpr int MaxDibSide = 1 << 17;
 
 // Describes a block of size bytes as an uncompressed bottom-up DIB of 1, 8 or 24 bits
 // per pixel whose palette and rows lie inside the block. False for anything else
-// (too small, top-down, compressed, other depths, a 1-bit image without its two
-// palette entries, more than 256 palette entries).
+// (too small, a header other than the 40-byte one, top-down, compressed, other
+// depths, a 1-bit image without its two palette entries, more than 256 palette
+// entries).
 bool describeDib(const std::uint8_t *data, std::size_t size, DibView *out);
 
 // The 8-bit grey working copy of a 1-bit image: a 0 bit becomes the red component of

@@ -4,10 +4,12 @@
 #include "ScanProgressWindow.h"
 #include "ScannerSelectDialog.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QThread>
 #include <QUrl>
@@ -38,6 +40,13 @@ QString optionsKey(const QString &device)
 {
     // Device names may hold '/' and ':', which the settings file treats specially.
     return QStringLiteral("Options/") + QString::fromLatin1(QUrl::toPercentEncoding(device));
+}
+
+// Finding, opening and setting up a device can take the scanner library seconds.
+[[nodiscard]] auto waitCursor()
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    return qScopeGuard([] { QApplication::restoreOverrideCursor(); });
 }
 
 std::int32_t read32(const std::uint8_t *p)
@@ -237,6 +246,7 @@ void CapteonWidget::setScanner(const QString &scanner)
     m_deviceTitle.clear();
     // No device listing while a batch is being read on another thread.
     if (!wanted.isEmpty() && !m_scanning) {
+        const auto restoreCursor = waitCursor();
         try {
             for (const DeviceInfo &d : lease().devices()) {
                 if (d.name == wanted || d.displayName() == wanted) {
@@ -274,7 +284,10 @@ void CapteonWidget::SelectScanner()
 {
     if (m_scanning)
         return;
-    SaneLease &sane = lease();
+    SaneLease &sane = [this]() -> SaneLease & {
+        const auto restoreCursor = waitCursor();
+        return lease();
+    }();
     ScannerSelectDialog dialog([&sane] { return sane.devices(); }, m_deviceName);
     attachToOwner(&dialog, owner());
     if (dialog.exec() != QDialog::Accepted)
@@ -458,15 +471,19 @@ void CapteonWidget::Scan()
     } busy(m_scanning);
     m_pageCount = 0;
 
-    if (m_deviceName.isEmpty()) {
-        const std::vector<DeviceInfo> devices = lease().devices();
-        if (devices.empty())
-            throw ScanError("找不到扫描仪，请检查它是否已连接并开机。");
-        m_deviceName = devices.front().name;
-        m_deviceTitle = devices.front().displayName();
+    std::unique_ptr<SaneDevice> device;
+    {
+        const auto restoreCursor = waitCursor();
+        if (m_deviceName.isEmpty()) {
+            const std::vector<DeviceInfo> devices = lease().devices();
+            if (devices.empty())
+                throw ScanError("找不到扫描仪，请检查它是否已连接并开机。");
+            m_deviceName = devices.front().name;
+            m_deviceTitle = devices.front().displayName();
+        }
+        device = std::make_unique<SaneDevice>(m_deviceName);
+        configure(*device);
     }
-    auto device = std::make_unique<SaneDevice>(m_deviceName);
-    configure(*device);
 
     if (m_showUI) {
         SaneDevice &d = *device;
@@ -496,6 +513,8 @@ void CapteonWidget::runBatch(std::unique_ptr<SaneDevice> device, bool feeder)
     m_stopped = false;
     m_cancelRequested = false;
     m_deliveryError = nullptr;
+    m_unfiled = 0;
+    m_firstUnfiled = 0;
     m_pending.clear();
 
     auto worker = std::make_unique<ScanWorker>(std::move(device), feeder, m_xDpi, m_yDpi, m_sheetHook);
@@ -503,7 +522,9 @@ void CapteonWidget::runBatch(std::unique_ptr<SaneDevice> device, bool feeder)
     connect(&progress, &ScanProgressWindow::cancelRequested, this, [this, &progress] {
         m_cancelRequested = true;
         progress.setCancelling();
-        stopDelivery();
+        // Only the reading stops: the pages already read still go to the host.
+        if (m_worker)
+            m_worker->requestCancel();
     });
     connect(worker.get(), &ScanWorker::pageReady, this, &CapteonWidget::onPageReady, Qt::QueuedConnection);
     connect(worker.get(), &ScanWorker::progress, &progress, &ScanProgressWindow::setSheet,
@@ -533,9 +554,25 @@ void CapteonWidget::runBatch(std::unique_ptr<SaneDevice> device, bool feeder)
     emit ScanDone();
 
     if (m_deliveryError)
-        std::rethrow_exception(std::exchange(m_deliveryError, nullptr));
+        rethrowDeliveryError();
     if (!error.isEmpty() && !m_cancelRequested)
         throw ScanError(error.toStdString());
+}
+
+void CapteonWidget::rethrowDeliveryError()
+{
+    // The handler's text, and which sheets left the feeder without being filed, so
+    // the operator can put them in again.
+    const QString unfiled = QStringLiteral("从本批第 %1 张起已读入但未归档的页面：%2 张，请重新放入扫描仪。")
+                                .arg(m_firstUnfiled)
+                                .arg(m_unfiled);
+    try {
+        std::rethrow_exception(std::exchange(m_deliveryError, nullptr));
+    } catch (const std::exception &e) {
+        throw ScanError((QString::fromUtf8(e.what()) + QLatin1Char('\n') + unfiled).toStdString());
+    } catch (...) {
+        throw ScanError(unfiled.toStdString());
+    }
 }
 
 void CapteonWidget::stopDelivery()
@@ -556,7 +593,9 @@ void CapteonWidget::onPageReady(quintptr page)
     while (!m_pending.empty()) {
         GlobalBlock next = std::move(m_pending.front());
         m_pending.pop_front();
-        if (!m_stopped)
+        if (m_stopped)
+            ++m_unfiled;
+        else
             deliver(next);
         next.reset();
         if (m_worker)
@@ -594,6 +633,8 @@ void CapteonWidget::deliver(const GlobalBlock &page)
         emit PageDone(reinterpret_cast<quintptr>(page.get()));
     } catch (...) {
         m_deliveryError = std::current_exception();
+        m_firstUnfiled = m_pageCount;
+        m_unfiled = 1; // this page may not have reached the catalogue either
         stopDelivery();
     }
 }

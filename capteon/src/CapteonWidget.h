@@ -103,6 +103,7 @@ private:
     void onPageReady(quintptr page);
     void deliver(const GlobalBlock &page);
     void stopDelivery();
+    [[noreturn]] void rethrowDeliveryError();
     QWidget *owner() const;
 
     QString m_settingsFile;
@@ -138,10 +139,12 @@ private:
     // State of the scan in progress.
     bool m_scanning = false;
     bool m_delivering = false;
-    bool m_stopped = false;
+    bool m_stopped = false; // a handler failed: later pages are counted, not delivered
     bool m_cancelRequested = false;
     std::deque<GlobalBlock> m_pending;
     std::exception_ptr m_deliveryError;
+    int m_unfiled = 0;      // pages read but not filed since a handler failed
+    int m_firstUnfiled = 0; // the failed page's number in the batch
     ScanWorker *m_worker = nullptr;
     ScanProgressWindow *m_progress = nullptr;
     ScanWorker::SheetHook m_sheetHook;

@@ -33,14 +33,14 @@ void ScanWorker::run()
 
 bool ScanWorker::deliver(GlobalBlock page)
 {
-    // Wait for room in the queue, so a slow receiver does not pile up pages.
-    while (!m_slots.tryAcquire(1, 50)) {
-        if (m_cancel)
-            return false;
-    }
+    // Wait for room in the queue, so a slow receiver does not pile up pages. A cancel
+    // still sends the page on: its sheet has left the feeder, and nothing follows it.
+    bool room = true;
+    while (room && !m_slots.tryAcquire(1, 50))
+        room = !m_cancel;
     ++m_pagesRead;
     emit pageReady(reinterpret_cast<quintptr>(page.release()));
-    return true;
+    return room;
 }
 
 void ScanWorker::readPages()

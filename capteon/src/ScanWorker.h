@@ -25,7 +25,8 @@ public:
     // The batch itself; call on the worker thread. Ends with finished().
     void run();
 
-    // Stops before the next sheet and abandons the one being read. Any thread.
+    // Stops before the next sheet and abandons the one being read; a page already
+    // read is still sent. Any thread.
     void requestCancel() { m_cancel = true; }
     // The GUI thread is done with a delivered page; frees a place in the queue.
     void pageConsumed() { m_slots.release(); }
@@ -36,7 +37,8 @@ public:
     int pagesRead() const { return m_pagesRead; }
 
 signals:
-    // Ownership of the page block passes to the receiver.
+    // Ownership of the page block passes to the receiver. Every page read is sent,
+    // also after a cancel.
     void pageReady(quintptr page);
     void progress(int sheet, int percent);
     void finished();

@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -53,9 +54,11 @@ void ScannerSelectDialog::refresh()
     // Keep what the operator picked across a refresh.
     if (DeviceInfo d = selected(); !d.name.isEmpty())
         m_current = d.name;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    m_devices = m_lister();
-    QApplication::restoreOverrideCursor();
+    {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const auto restoreCursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+        m_devices = m_lister();
+    }
     m_list->clear();
     QTreeWidgetItem *current = nullptr;
     for (std::size_t i = 0; i < m_devices.size(); ++i) {

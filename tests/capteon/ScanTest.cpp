@@ -12,14 +12,18 @@
 #include <QFile>
 #include <QDialog>
 #include <QDoubleSpinBox>
+#include <QElapsedTimer>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QThread>
 #include <QTimer>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
+#include <functional>
 #include <memory>
 
 using namespace arkavo;
@@ -78,6 +82,27 @@ QWidget *topLevel(const char *name)
         if (w->objectName() == QLatin1String(name) && w->isVisible())
             return w;
     return nullptr;
+}
+
+// Clicks Cancel in the progress window; false when the window or its button is
+// missing or disabled.
+bool clickProgressCancel()
+{
+    QWidget *progress = topLevel("CapteonProgress");
+    auto *cancel = progress ? progress->findChild<QPushButton *>(QStringLiteral("btnCancel")) : nullptr;
+    if (!cancel || !cancel->isEnabled())
+        return false;
+    cancel->click();
+    return true;
+}
+
+// Waits on the GUI thread without letting events run, as a host filing a page does.
+void waitUntil(const std::function<bool()> &done, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < timeoutMs)
+        QThread::msleep(5);
 }
 
 class CapteonScan : public ::testing::Test {
@@ -348,12 +373,13 @@ TEST_F(CapteonScan, MissingOrBusyDeviceIsReportedWithoutPages)
         const std::string error = scan();
         EXPECT_NE(error.find("正忙"), std::string::npos) << error;
     }
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the wait cursor outlived a failed open";
     EXPECT_TRUE(m_pages.empty());
     EXPECT_EQ(scan(), "") << "the device works again once it is free";
     EXPECT_EQ(m_pages.size(), 1u);
 }
 
-TEST_F(CapteonScan, CancelAfterThreePagesDeliversThreeWithoutError)
+TEST_F(CapteonScan, CancelAfterThreePagesEndsWithoutError)
 {
     useTestDevice();
     m_control->setFeeder(QStringLiteral("Automatic Document Feeder"));
@@ -361,32 +387,63 @@ TEST_F(CapteonScan, CancelAfterThreePagesDeliversThreeWithoutError)
     m_host->setEnabled(false); // as the scan panel does around Scan
     bool cancelWasUsable = false;
     m_onPage = [&](int page) {
-        if (page != 3)
-            return;
-        QWidget *progress = topLevel("CapteonProgress");
-        ASSERT_NE(progress, nullptr);
-        auto *cancel = progress->findChild<QPushButton *>(QStringLiteral("btnCancel"));
-        ASSERT_NE(cancel, nullptr);
-        cancelWasUsable = cancel->isEnabled();
-        cancel->click();
+        if (page == 3)
+            cancelWasUsable = clickProgressCancel();
     };
     EXPECT_EQ(scan(), "");
     EXPECT_TRUE(cancelWasUsable);
-    EXPECT_EQ(m_pages.size(), 3u);
-    EXPECT_EQ(m_events, "PPPD");
+    // Pages read ahead of the cancel still arrive; the batch stops soon after.
+    EXPECT_GE(m_pages.size(), 3u);
+    EXPECT_LT(m_pages.size(), 10u);
+    EXPECT_EQ(m_events, std::string(m_pages.size(), 'P') + "D");
     EXPECT_EQ(topLevel("CapteonProgress"), nullptr);
 }
 
-TEST_F(CapteonScan, HandlerExceptionStopsTheBatchAndLeavesScan)
+TEST_F(CapteonScan, CancelStillDeliversEveryPageReadAheadOfASlowHost)
 {
     useTestDevice();
     m_control->setFeeder(QStringLiteral("Automatic Document Feeder"));
-    m_onPage = [](int page) {
-        if (page == 2)
-            throw std::runtime_error("filing failed");
+    std::atomic<int> readBeforeLastSheet{0};
+    m_control->setSheetHook([&](int pagesRead, SaneDevice &device) {
+        // Each sheet a little longer than the one before, so the pages show their order.
+        device.setValue(QStringLiteral("br-y"), QString::number(20 + 5 * pagesRead));
+        readBeforeLastSheet = pagesRead;
+    });
+    m_onPage = [&](int page) {
+        QThread::msleep(150); // filing takes a while; the device reads on
+        if (page == 3)
+            clickProgressCancel();
     };
-    EXPECT_EQ(scan(), "filing failed");
+    EXPECT_EQ(scan(), "");
+    ASSERT_GT(m_pages.size(), 3u) << "the pages read ahead of the cancel were dropped";
+    EXPECT_GE(int(m_pages.size()), readBeforeLastSheet.load());
+    for (std::size_t i = 1; i < m_pages.size(); ++i)
+        EXPECT_LT(m_pages[i - 1].height, m_pages[i].height) << "page " << i + 1 << " out of order";
+    EXPECT_EQ(m_events, std::string(m_pages.size(), 'P') + "D");
+}
+
+TEST_F(CapteonScan, HandlerExceptionStopsTheBatchAndNamesTheSheetsNotFiled)
+{
+    useTestDevice();
+    m_control->setFeeder(QStringLiteral("Automatic Document Feeder"));
+    std::atomic<int> sheetsStarted{0};
+    m_control->setSheetHook([&](int, SaneDevice &device) {
+        device.setValue(QStringLiteral("br-y"), QStringLiteral("30")); // small pages, read at once
+        ++sheetsStarted;
+    });
+    m_onPage = [&](int page) {
+        if (page != 2)
+            return;
+        // Pages 3 and 4 wait in the queue; page 5 is read and waits for room.
+        waitUntil([&] { return sheetsStarted >= 5; }, 5000);
+        QThread::msleep(500);
+        throw std::runtime_error("filing failed");
+    };
+    const std::string error = scan();
+    EXPECT_EQ(error.rfind("filing failed", 0), 0u) << error;
+    EXPECT_NE(error.find("从本批第 2 张起已读入但未归档的页面：4 张"), std::string::npos) << error;
     EXPECT_EQ(m_pages.size(), 2u);
+    EXPECT_EQ(m_events, "PPD");
 }
 
 TEST_F(CapteonScan, OptionsDialogIsBuiltFromTheDeviceAndStartsTheScan)
@@ -398,6 +455,7 @@ TEST_F(CapteonScan, OptionsDialogIsBuiltFromTheDeviceAndStartsTheScan)
         auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
         ASSERT_NE(dialog, nullptr);
         EXPECT_EQ(dialog->objectName(), "CapteonOptions");
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the device is open: no wait cursor";
         auto *mode = dialog->findChild<QComboBox *>(QStringLiteral("mode"));
         ASSERT_NE(mode, nullptr);
         EXPECT_GE(mode->findText(QStringLiteral("Color")), 0);

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <set>
 #include <vector>
 
@@ -508,24 +509,54 @@ TEST_F(OviscoCtrlTest, HostMaySwapTheDisplayBitmapAndTheControlFreesItLater)
     EXPECT_EQ(0, std::memcmp(before.data(), lock.data(), pageSize));
 }
 
-TEST_F(OviscoCtrlTest, MalformedHandlesShowNoImage)
+TEST_F(OviscoCtrlTest, MalformedHandlesShowNothingAndReadBackAsNoImage)
 {
     ctrl->setColor(QColor(1, 2, 3));
     GlobalBlock good = ovtest::plainGrey(200, 100);
-    GlobalBlock tiny = GlobalBlock::allocate(20);
-    GlobalBlock fourBit = ovtest::plainGrey(200, 100);
-    {
-        arkavo::GlobalLockGuard lock(fourBit.get());
-        lock.data()[14] = 4;
-    }
+    auto patched = [](std::size_t offset, std::uint8_t value) {
+        GlobalBlock b = ovtest::plainGrey(200, 100);
+        arkavo::GlobalLockGuard lock(b.get());
+        lock.data()[offset] = value;
+        return b;
+    };
+    auto cutShort = [] { // the header promises one byte more than the block holds
+        GlobalBlock full = ovtest::plainGrey(200, 100);
+        GlobalBlock cut = GlobalBlock::allocate(full.size() - 1);
+        arkavo::GlobalLockGuard from(full.get()), to(cut.get());
+        std::memcpy(to.data(), from.data(), cut.size());
+        return cut;
+    };
     std::vector<std::uint8_t> foreign(256, 0x11); // not a global block at all
-    for (HGLOBAL bad :
-         {static_cast<HGLOBAL>(nullptr), tiny.get(), fourBit.get(), static_cast<HGLOBAL>(foreign.data())}) {
+    struct Case {
+        const char *what;
+        GlobalBlock block;
+        HGLOBAL handle;
+    } cases[] = {
+        {"null", {}, nullptr},
+        {"shorter than a header", GlobalBlock::allocate(20), nullptr},
+        {"12-byte header", patched(0, 12), nullptr},
+        {"4 bits", patched(14, 4), nullptr},
+        {"16 bits", patched(14, 16), nullptr},
+        {"last row cut off", cutShort(), nullptr},
+        {"foreign memory", {}, static_cast<HGLOBAL>(foreign.data())},
+    };
+    for (Case &c : cases) {
+        const HGLOBAL bad = c.block ? c.block.get() : c.handle;
         ctrl->sethDIB(good.get());
         ctrl->sethDIB(bad);
-        EXPECT_EQ(ctrl->hDIB(), bad);
+        EXPECT_EQ(ctrl->hDIB(), nullptr) << c.what;
+        EXPECT_EQ(ctrl->property("hDIB").value<void *>(), nullptr) << c.what;
         const QImage img = grabView();
-        EXPECT_EQ(img.pixel(500, 400), qRgb(1, 2, 3));
+        int painted = 0; // pixels other than the back colour
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                painted += img.pixel(x, y) != qRgb(1, 2, 3);
+        EXPECT_EQ(painted, 0) << c.what;
+        // The block stays the host's: the control neither frees it nor reads it again.
+        if (c.block) {
+            EXPECT_FALSE(g_freed.count(bad)) << c.what;
+            c.block.reset();
+        }
         ctrl->FitTo(0);
         ctrl->setZoom(300);
         ctrl->setScrollPositionX(10);
@@ -534,6 +565,7 @@ TEST_F(OviscoCtrlTest, MalformedHandlesShowNoImage)
     }
     // The next good image is shown and fitted again.
     ctrl->sethDIB(good.get());
+    EXPECT_EQ(ctrl->hDIB(), good.get());
     EXPECT_DOUBLE_EQ(ctrl->Zoom(), 1000.0 / 200 * 100);
 }
 

@@ -58,6 +58,9 @@ TEST(OviscoBitmaps, MalformedBlocksAreNotImages)
         std::size_t offset;
         std::uint32_t value;
     } cases[] = {
+        {"no header size", 0, 0},
+        {"12-byte header", 0, 12},
+        {"124-byte header", 0, 124},
         {"zero width", 4, 0},
         {"top-down rows", 8, std::uint32_t(-10)},
         {"4 bits", 14, 4},

@@ -85,15 +85,17 @@ public:
     // operator cancelled or the options dialog was cancelled. PageDone runs once
     // per page inside the call, on the GUI thread, while windows keep painting.
     // A device fault throws std::runtime_error with the operator's text; pages
-    // delivered before it stay delivered.
+    // delivered before it stay delivered. After a cancel, the pages already read
+    // are still delivered, in order, before the call returns.
     virtual void Scan() = 0;
     // Lets the operator choose among the scanners found; Scanner then holds it.
     virtual void SelectScanner() = 0;
 
     // PageDone(hBitmap): a packed bottom-up DIB in a global memory block. The control
     // owns the block and frees it after the handler returns. An exception thrown by
-    // the handler ends the scan and comes out of Scan (handlers connected to the
-    // widget's Qt signal instead must not throw). A handler stays registered while
+    // the handler ends the scan and comes out of Scan as a std::runtime_error whose
+    // text adds how many pages, from the failed one on, were read but not delivered
+    // (handlers connected to the widget's Qt signal instead must not throw). A handler stays registered while
     // its context object lives.
     virtual void onPageDone(QObject *context, std::function<void(HGLOBAL hBitmap)> handler) = 0;
     // ScanDone: after the last page of a scan.

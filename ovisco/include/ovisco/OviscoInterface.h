@@ -52,7 +52,8 @@ public:
     // The shown image: a global block holding a packed bottom-up DIB of 1, 8 or 24
     // bits per pixel, or null for none. The host keeps owning it, must keep it alive
     // and unchanged while it is shown, and writes the same handle again after changing
-    // its pixels. A handle that is not such a DIB is shown as no image.
+    // its pixels. A handle that is not such a DIB is shown as no image and hDIB()
+    // then reads null; the host still owns and frees that block.
     virtual HGLOBAL hDIB() const = 0;
     virtual void sethDIB(HGLOBAL dib) = 0;
 
