@@ -263,17 +263,9 @@ TForm5::TForm5(TForm1 *form1, QWidget *parent) : QWidget(parent), Form1(form1)
 
 TForm5::~TForm5()
 {
-    // Leaving without a write-back: the images are ours to free.
-    HGLOBAL cur = ShownDib();
-    if (OviscoPicture)
-        OviscoPicture->sethDIB(nullptr);
-    m_shownWithoutControl = nullptr;
-    if (cur)
-        GlobalFree(cur);
-    if (PageImage.Dib && PageImage.Dib != cur)
-        GlobalFree(PageImage.Dib);
-    if (UndoImage && UndoImage != cur && UndoImage != PageImage.Dib)
-        GlobalFree(UndoImage);
+    // The control lets go of the image before the session frees it.
+    setShownDib(nullptr);
+    m_edit.Close();
     delete FormBrightContrast;
 }
 
@@ -358,27 +350,25 @@ bool TForm5::writeBack()
         }
         if (FormBrightContrast->isVisible())
             FormBrightContrast->hide();
-        // The file must still be the one the page was loaded from: a page renamed, replaced
-        // or deleted meanwhile is never written over, and the operator is told.
-        if (PagePath.isEmpty() || !m_pageIdentity.Exists || FileIdentity::Of(PagePath) != m_pageIdentity) {
-            Messages::Show(QStringLiteral("页面 %1 已被移动、替换或删除，对它的修改未保存！").arg(PagePath),
-                           QStringLiteral("错误"), MsgIcon::Error, MsgButtons::Ok, this);
-            return false;
-        }
-        const TCodecImage image{PageImage.XResolution, PageImage.YResolution, ShownDib()};
         std::optional<BusyCursor> busy(std::in_place);
-        if (SaveImageFile(image, PagePath) != 1) {
+        const PageEditSession::WriteResult result = m_edit.WriteBack();
+        syncImages();
+        if (result != PageEditSession::WriteResult::Written) {
             busy.reset();
-            // The codec leaves the old file intact; say that the change did not reach it.
-            Messages::Show(QStringLiteral("无法保存对页面 %1 的修改！").arg(PagePath), QStringLiteral("错误"),
-                           MsgIcon::Error, MsgButtons::Ok, this);
+            // A page renamed, replaced or deleted meanwhile is never written over; a failed
+            // write leaves the old file intact. Either way the operator is told.
+            const QString text = result == PageEditSession::WriteResult::FileChanged
+                                     ? QStringLiteral("页面 %1 已被移动、替换或删除，对它的修改未保存！")
+                                     : QStringLiteral("无法保存对页面 %1 的修改！");
+            Messages::Show(text.arg(m_edit.Path()), QStringLiteral("错误"), MsgIcon::Error, MsgButtons::Ok,
+                           this);
             return false;
         }
-        m_pageIdentity = FileIdentity::Of(PagePath);
+        btnUndo->setEnabled(false);
         if (Form1 && Form1->ImageManager) {
             TImageManager *store = Form1->ImageManager;
-            MakeThumbnail(PagePath, store->ThumbnailPathOf(PagePath), image.Dib, TPageListView::kThumbWidth,
-                          TPageListView::kThumbHeight);
+            MakeThumbnail(PagePath, store->ThumbnailPathOf(PagePath), m_edit.Current(),
+                          TPageListView::kThumbWidth, TPageListView::kThumbHeight);
             // The list may show another file by now: only mark the item of this page.
             QListWidgetItem *item = Form1->ListView1->item(PageIndex);
             if (item && QFileInfo(store->GetPagePath(PageIndex)) == QFileInfo(PagePath))
@@ -392,35 +382,46 @@ bool TForm5::writeBack()
 
 bool TForm5::pageChanged() const
 {
-    return Modified || ShownDib() != PageImage.Dib || tracksAway();
+    return m_edit.IsOpen() && (m_edit.Modified() || tracksAway());
+}
+
+void TForm5::syncImages()
+{
+    PageImage = {m_edit.XResolution(), m_edit.YResolution(), m_edit.Current()};
+    UndoImage = m_edit.UndoImage();
+    Modified = m_edit.Modified();
+    PagePath = m_edit.Path();
+}
+
+// Puts Image on the screen with the zoom and scroll position the screen had.
+void TForm5::showAgain(HGLOBAL image)
+{
+    const double zoom = Zoom();
+    const int x = OviscoPicture ? OviscoPicture->ScrollPositionX() : 0;
+    const int y = OviscoPicture ? OviscoPicture->ScrollPositionY() : 0;
+    setShownDib(image);
+    if (OviscoPicture) {
+        OviscoPicture->setZoom(zoom);
+        OviscoPicture->setScrollPositionX(x);
+        OviscoPicture->setScrollPositionY(y);
+    }
+    showZoomText();
 }
 
 void TForm5::ShowPage(int index)
 {
-    HGLOBAL cur = ShownDib();
-    if (pageChanged() && cur) {
+    if (pageChanged())
         writeBack();
-        cur = ShownDib(); // accepting the adjustment shows a new image
-    }
-    if (cur && OviscoPicture) {
+    if (HasImage() && OviscoPicture) {
         SavedZoom = OviscoPicture->Zoom();
         SavedScrollX = OviscoPicture->ScrollPositionX();
         SavedScrollY = OviscoPicture->ScrollPositionY();
     }
 
-    Modified = false;
     setShownDib(nullptr);
-    if (cur)
-        GlobalFree(cur);
-    if (PageImage.Dib && PageImage.Dib != cur)
-        GlobalFree(PageImage.Dib);
-    if (UndoImage && UndoImage != cur && UndoImage != PageImage.Dib)
-        GlobalFree(UndoImage);
+    m_edit.Close();
+    syncImages();
     btnUndo->setEnabled(false);
-    PageImage.Dib = nullptr;
-    UndoImage = nullptr;
-    PagePath.clear();
-    m_pageIdentity = {};
 
     PageIndex = index;
     {
@@ -432,14 +433,15 @@ void TForm5::ShowPage(int index)
     setCrop(false);
 
     if (index != -1 && Form1 && Form1->ImageManager) {
-        PagePath = Form1->ImageManager->GetPagePath(index);
-        if (!PagePath.isEmpty()) {
+        const QString path = Form1->ImageManager->GetPagePath(index);
+        if (!path.isEmpty()) {
             std::optional<BusyCursor> busy(std::in_place);
-            m_pageIdentity = FileIdentity::Of(PagePath);
-            LoadFile(PagePath.toUtf8().constData(), &PageImage, 0);
-            if (PageImage.Dib) {
-                UndoImage = PageImage.Dib;
-                setShownDib(PageImage.Dib);
+            const FileIdentity identity = FileIdentity::Of(path);
+            TCodecImage loaded{0, 0, nullptr};
+            LoadFile(path.toUtf8().constData(), &loaded, 0);
+            m_edit.Open(path, identity, loaded);
+            setShownDib(m_edit.Current());
+            if (HasImage()) {
                 if (OviscoPicture) {
                     QAction *lock = Form1->Action(QStringLiteral("MN_ZOOM_LOCK"));
                     if (lock && lock->isChecked() && SavedZoom != 0) {
@@ -452,12 +454,14 @@ void TForm5::ShowPage(int index)
                 }
                 showZoomText();
             } else {
+                // Unreadable, or read but not showable: either way there is no page to work on.
                 busy.reset();
-                m_pageIdentity = {};
-                Messages::Show(QStringLiteral("无法识别的图像格式 %1！").arg(PagePath),
-                               QStringLiteral("错误"), MsgIcon::Error, MsgButtons::Ok, this);
-                PagePath.clear();
+                setShownDib(nullptr);
+                m_edit.Close();
+                Messages::Show(QStringLiteral("无法识别的图像格式 %1！").arg(path), QStringLiteral("错误"),
+                               MsgIcon::Error, MsgButtons::Ok, this);
             }
+            syncImages();
         }
     }
 
@@ -507,7 +511,8 @@ void TForm5::updatePageCommands(int index)
     btn_FirstPage->setEnabled(previous);
     btn_LastPage->setEnabled(next);
 
-    const bool zoom = index != -1;
+    // A page that could not be shown leaves nothing to zoom.
+    const bool zoom = index != -1 && HasImage();
     for (const char *name : {"MN_ZOOM_IN", "MN_ZOOM_FITWIDTH", "MN_ZOOM_FITHEIGHT", "MN_ZOOM_OUT",
                              "MN_ZOOM_BESTFIT", "MN_ZOOM_ACTUALSIZE", "MN_ZOOM_25", "MN_ZOOM_50",
                              "MN_ZOOM_75", "MN_ZOOM_100", "MN_ZOOM_200", "MN_ZOOM_400"})
@@ -556,12 +561,11 @@ void TForm5::SetViewerImage(const TCodecImage &image)
         OviscoPicture->setSelectionRect(false);
         OviscoPicture->setSelectionRect(true);
     }
-    HGLOBAL cur = ShownDib();
     if (!image.Dib)
         return;
-    if (!cur) {
+    if (!HasImage()) {
         // Nothing to show it in; the image is the viewer's all the same.
-        if (image.Dib != UndoImage && image.Dib != PageImage.Dib)
+        if (!m_edit.Holds(image.Dib))
             GlobalFree(image.Dib);
         return;
     }
@@ -570,14 +574,21 @@ void TForm5::SetViewerImage(const TCodecImage &image)
         SavedScrollX = OviscoPicture->ScrollPositionX();
         SavedScrollY = OviscoPicture->ScrollPositionY();
     }
-    btnUndo->setEnabled(true);
-    Modified = true;
-    // The old undo image goes unless it is still shown or comes back as the new image.
-    if (UndoImage && UndoImage != cur && UndoImage != image.Dib)
-        GlobalFree(UndoImage);
-    UndoImage = cur;
-    PageImage.Dib = image.Dib;
+    const HGLOBAL shown = ShownDib();
     setShownDib(image.Dib);
+    if (!HasImage()) {
+        // The control cannot show the result: the page stays as it was, and the operator
+        // is told rather than left with a change that shows nothing.
+        setShownDib(shown);
+        if (!m_edit.Holds(image.Dib))
+            GlobalFree(image.Dib);
+        Messages::Show(QStringLiteral("处理结果无法显示，页面保持不变。"), QStringLiteral("错误"),
+                       MsgIcon::Error, MsgButtons::Ok, this);
+    } else {
+        m_edit.Change(image.Dib);
+        syncImages();
+        btnUndo->setEnabled(m_edit.CanUndo());
+    }
     if (OviscoPicture) {
         OviscoPicture->setZoom(SavedZoom);
         OviscoPicture->setScrollPositionX(SavedScrollX);
@@ -589,8 +600,8 @@ void TForm5::SetViewerImage(const TCodecImage &image)
 void TForm5::SettleBrightContrast(bool apply)
 {
     HGLOBAL adjusted = nullptr;
-    if (apply && tracksAway() && PageImage.Dib)
-        adjusted = AdjustBrightnessAndContrast(PageImage.Dib, track_bright->value() - kBrightNeutral,
+    if (apply && tracksAway() && m_edit.Current())
+        adjusted = AdjustBrightnessAndContrast(m_edit.Current(), track_bright->value() - kBrightNeutral,
                                                track_Contrast->value() - kContrastNeutral);
     {
         const QSignalBlocker blockBright(track_bright), blockContrast(track_Contrast);
@@ -608,11 +619,9 @@ void TForm5::ForgetChanges()
     const QSignalBlocker blockBright(track_bright), blockContrast(track_Contrast);
     track_bright->setValue(kBrightNeutral);
     track_Contrast->setValue(kContrastNeutral);
-    Modified = false;
-    HGLOBAL cur = ShownDib();
-    if (PageImage.Dib && PageImage.Dib != cur && PageImage.Dib != UndoImage)
-        GlobalFree(PageImage.Dib);
-    PageImage.Dib = cur;
+    m_edit.Forget();
+    syncImages();
+    btnUndo->setEnabled(false);
 }
 
 void TForm5::PagesChanging(const QString &path, bool removing)
@@ -624,16 +633,10 @@ void TForm5::PagesChanging(const QString &path, bool removing)
         path.endsWith(u'/') ? shown.startsWith(QDir::cleanPath(path) + u'/') : shown == QDir::cleanPath(path);
     if (!affected)
         return;
-    if (removing) {
+    if (removing)
         ForgetChanges();
-        m_pageIdentity = {}; // whatever takes the page's name later is another page
-        return;
-    }
-    if (pageChanged() && ShownDib() && writeBack()) {
-        // The change is in the file now; taking it back is no longer a step of this page.
-        Modified = false;
-        btnUndo->setEnabled(false);
-    }
+    else if (pageChanged())
+        writeBack();
 }
 
 void TForm5::OpenViewer()
@@ -891,23 +894,9 @@ void TForm5::OviscoPictureSelectionDrawn(int left, int top, int right, int botto
 
 void TForm5::btnUndoClick()
 {
-    if (!btnUndo->isEnabled())
-        return;
-    HGLOBAL cur = ShownDib();
-    if (UndoImage && UndoImage != cur) {
-        const double zoom = Zoom();
-        const int x = OviscoPicture ? OviscoPicture->ScrollPositionX() : 0;
-        const int y = OviscoPicture ? OviscoPicture->ScrollPositionY() : 0;
-        HGLOBAL restored = UndoImage;
-        setShownDib(restored);
-        UndoImage = cur;
-        PageImage.Dib = restored;
-        if (OviscoPicture) {
-            OviscoPicture->setZoom(zoom);
-            OviscoPicture->setScrollPositionX(x);
-            OviscoPicture->setScrollPositionY(y);
-        }
-        showZoomText();
+    if (btnUndo->isEnabled() && m_edit.StepBack()) {
+        showAgain(m_edit.Current());
+        syncImages();
     }
     btnUndo->setEnabled(false);
 }

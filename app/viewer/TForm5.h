@@ -1,6 +1,6 @@
 #pragma once
-#include "FileIdentity.h"
 #include "ImageFiles.h"
+#include "PageEditSession.h"
 // The page viewer: shows one page of the page list in single-page mode, lets the image
 // commands work on it, previews brightness and contrast on the screen only and writes a
 // changed page back to its file when the operator moves on.
@@ -93,6 +93,8 @@ public:
     int PageIndex = -1;
     int FileIndex = -1;
     bool Busy = false;
+    // The page's images, change state and path as the edit session holds them; the
+    // session owns the images.
     TCodecImage PageImage{0, 0, nullptr};
     HGLOBAL UndoImage = nullptr;
     bool Modified = false;
@@ -137,8 +139,9 @@ private:
     void fileStep(bool first, bool last, int delta);
 
     bool pageChanged() const;
+    void syncImages();
+    void showAgain(HGLOBAL image);
 
     HGLOBAL m_shownWithoutControl = nullptr; // the shown image when the control is missing
-    // The page file as it was loaded or last written: a write-back goes only to that file.
-    FileIdentity m_pageIdentity;
+    PageEditSession m_edit;
 };

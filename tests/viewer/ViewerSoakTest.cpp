@@ -13,6 +13,7 @@
 #include "TFormBrightContrast.h"
 #include "TImageManager.h"
 
+#include "BlockLedger.h"
 #include "QtApp.h"
 #include "ViewerFixture.h"
 #include "TempDir.h"
@@ -37,122 +38,10 @@
 
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
-
 #include <cstdlib>
 #include <cstring>
 #include <map>
-#include <mutex>
-#include <unordered_set>
 #include <vector>
-
-// ---- Ledger of global memory blocks ----
-//
-// This program defines the block functions itself, so every allocation and release,
-// from the viewer, the store, the codec, the image library and the image-view control
-// alike, passes through here before it reaches the real library.
-
-namespace {
-
-class BlockLedger {
-public:
-    static BlockLedger &instance()
-    {
-        static BlockLedger ledger;
-        return ledger;
-    }
-    void added(HGLOBAL h)
-    {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        m_live.insert(h);
-    }
-    // False when h is not a live block: freed before, or never allocated.
-    bool removed(HGLOBAL h)
-    {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_live.erase(h))
-            return true;
-        ++m_badFrees;
-        return false;
-    }
-    bool alive(HGLOBAL h)
-    {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        return m_live.count(h) != 0;
-    }
-    size_t liveCount()
-    {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        return m_live.size();
-    }
-    int badFrees()
-    {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        return m_badFrees;
-    }
-
-    // Blocks the codec made on the program's main thread (pages read for the viewer), and
-    // how many of them were made without the busy cursor showing.
-    void codecBlockOnMainThread(bool busy)
-    {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        ++m_codecBlocks;
-        if (!busy)
-            ++m_codecBlocksNotBusy;
-    }
-    std::pair<int, int> codecBlocks()
-    {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        return {m_codecBlocks, m_codecBlocksNotBusy};
-    }
-
-private:
-    std::mutex m_mutex;
-    std::unordered_set<HGLOBAL> m_live;
-    int m_badFrees = 0;
-    int m_codecBlocks = 0, m_codecBlocksNotBusy = 0;
-};
-
-// Whether the code at Address lies in the codec library.
-bool inCodec(const void *address)
-{
-    Dl_info info{};
-    return dladdr(address, &info) && info.dli_fname && std::strstr(info.dli_fname, "libcodec.so");
-}
-
-template <typename F> F realFunction(const char *name)
-{
-    void *f = dlsym(RTLD_NEXT, name);
-    if (!f)
-        abort();
-    return reinterpret_cast<F>(f);
-}
-
-} // namespace
-
-extern "C" HGLOBAL GlobalAlloc(unsigned flags, size_t bytes)
-{
-    static const auto real = realFunction<HGLOBAL (*)(unsigned, size_t)>("GlobalAlloc");
-    HGLOBAL h = real(flags, bytes);
-    if (h)
-        BlockLedger::instance().added(h);
-    if (h && qApp && QThread::currentThread() == qApp->thread() && inCodec(__builtin_return_address(0))) {
-        const QCursor *cursor = QGuiApplication::overrideCursor();
-        BlockLedger::instance().codecBlockOnMainThread(cursor && cursor->shape() == Qt::WaitCursor);
-    }
-    return h;
-}
-
-extern "C" HGLOBAL GlobalFree(HGLOBAL h)
-{
-    static const auto real = realFunction<HGLOBAL (*)(HGLOBAL)>("GlobalFree");
-    if (!h)
-        return nullptr;
-    // A handle freed twice is counted and not passed on: its memory is gone already.
-    if (!BlockLedger::instance().removed(h))
-        return h;
-    return real(h);
-}
 
 namespace {
 
