@@ -50,6 +50,29 @@ TEST(StartupSettings, RootPathRules)
     }
 }
 
+// The store refuses relative paths, so a relative or "~" value must not leave it without a root.
+TEST(StartupSettings, RelativeRootPathIsResolvedToAnAbsoluteFolder)
+{
+    struct Case {
+        const char *value;
+        QString expected; // with @APP@ standing for AppPath and @HOME@ for the home folder
+    };
+    const Case cases[] = {
+        {"rel/dir", "@APP@rel/dir/"}, {"./x/../y", "@APP@y/"}, {"~/scans", "@HOME@/scans/"}, {"~", "@HOME@/"},
+        {"/abs/", "/abs//"},
+    };
+    arkavo::test::TempDir app;
+    const QString appPath = QString::fromStdString(app.str());
+    const QString home = QDir::cleanPath(QDir::homePath());
+    for (const Case &c : cases) {
+        writeText(appPath + "Settings.ini", QByteArray("[SYSTEM]\nROOTPATH=") + c.value + "\n");
+        LoadStartupSettingsFrom(appPath);
+        const QString expected = QString(c.expected).replace("@APP@", appPath).replace("@HOME@", home);
+        EXPECT_EQ(RootPath.toStdString(), expected.toStdString()) << c.value;
+        EXPECT_TRUE(QDir::isAbsolutePath(RootPath)) << c.value;
+    }
+}
+
 TEST(IniFile, WritingOneKeyKeepsTheRestAndMatchesAnyCase)
 {
     arkavo::test::TempDir dir;
