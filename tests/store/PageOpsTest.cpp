@@ -244,6 +244,35 @@ TEST_F(Pages, CopiedAndMovedPagesKeepTheirTimesAndThumbnailsStayCurrent)
     }
 }
 
+// Scratch files from before this process started are a crash's leftovers; newer ones may
+// belong to an operation still running.
+TEST_F(Pages, ListingOrRenumberingRemovesOnlyScratchFilesOlderThanTheProgram)
+{
+    const std::pair<long, long> past{1'500'000'000, 0};
+    const QString thumbs = store->ThumbnailPath + "Type/Folder/" + kA + "/";
+    for (const bool viaList : {false, true}) {
+        SCOPED_TRACE(viaList ? "shown" : "renumbered");
+        pages(kA, {"a1", "a2"});
+        for (const QString &dir : {fileDir(kA), thumbs}) {
+            for (const char *name : {".part-x", ".import-y.tif"}) {
+                writeFile(dir + name, "old");
+                setModified(dir + name, past);
+            }
+            writeFile(dir + ".part-fresh", "new");
+        }
+        writeFile(thumbs + "P0000001.bmp", "t1");
+        if (viaList)
+            showFolder();
+        else
+            ASSERT_TRUE(store->RenumberPages("Type/Folder/" + kA + "/", nullptr, nullptr, false));
+        EXPECT_EQ(dirContent(fileDir(kA)),
+                  (QStringList{".part-fresh=new", "P0000001.tif=a1", "P0000002.tif=a2"}));
+        EXPECT_EQ(dirContent(thumbs), (QStringList{".part-fresh=new", "P0000001.bmp=t1"}));
+        QFile::remove(fileDir(kA) + ".part-fresh");
+        QFile::remove(thumbs + ".part-fresh");
+    }
+}
+
 TEST_F(Pages, ARootWithADoubledSeparatorWorksTheSame)
 {
     pages(kA, {"a1", "a2", "a3"});
