@@ -55,7 +55,7 @@ bool isMenuWidget(const QWidget *w)
 
 bool mimeHasFiles(const QMimeData *mime)
 {
-    return mime && (mime->hasUrls() || mime->hasFormat(QStringLiteral("x-special/gnome-copied-files")));
+    return !LocalFilesIn(mime).isEmpty();
 }
 
 // The catalogue tree: items are reached from model indexes, and the root is never edited.
