@@ -30,31 +30,34 @@ bool CopyFilesToClipboard(const QStringList &files)
     return true;
 }
 
-bool PasteFilesFromClipboard(QStringList &list)
+QStringList LocalFilesIn(const QMimeData *mime)
 {
-    list.clear();
-    QClipboard *clipboard = QGuiApplication::clipboard();
-    if (!clipboard)
-        return false;
-    const QMimeData *mime = clipboard->mimeData();
+    QStringList files;
     if (!mime)
-        return false;
-
-    QList<QUrl> urls;
+        return files;
+    const auto addLocal = [&files](const QUrl &url) {
+        if (url.isLocalFile() && !url.toLocalFile().isEmpty())
+            files << url.toLocalFile();
+    };
     if (mime->hasUrls()) {
-        urls = mime->urls();
-    } else if (mime->hasFormat(QString::fromLatin1(kGnomeFormat))) {
+        for (const QUrl &url : mime->urls())
+            addLocal(url);
+    }
+    if (files.isEmpty() && mime->hasFormat(QString::fromLatin1(kGnomeFormat))) {
         // First line is "copy" or "cut", then one URL per line.
         const QList<QByteArray> lines = mime->data(QString::fromLatin1(kGnomeFormat)).split('\n');
         for (qsizetype i = 1; i < lines.size(); ++i) {
             const QByteArray line = lines[i].trimmed();
             if (!line.isEmpty())
-                urls << QUrl::fromEncoded(line);
+                addLocal(QUrl::fromEncoded(line));
         }
     }
-    for (const QUrl &url : urls) {
-        if (url.isLocalFile() && !url.toLocalFile().isEmpty())
-            list << url.toLocalFile();
-    }
+    return files;
+}
+
+bool PasteFilesFromClipboard(QStringList &list)
+{
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    list = clipboard ? LocalFilesIn(clipboard->mimeData()) : QStringList();
     return !list.isEmpty();
 }

@@ -44,6 +44,15 @@ void EmptyDirectory(const QString &dir)
     }
 }
 
+QString AbsoluteLocation(const QString &location, const QString &appPath)
+{
+    if (location.isEmpty() || QDir::isAbsolutePath(location))
+        return location;
+    if (location == u"~" || location.startsWith(u"~/"))
+        return QDir::cleanPath(QDir::homePath() + location.mid(1));
+    return QDir::cleanPath(appPath + u'/' + location);
+}
+
 int DibBitCount(HGLOBAL dib)
 {
     if (!dib)

@@ -15,6 +15,11 @@ qint64 DirectorySize(const QString &dir);
 // Deletes every file and subdirectory below Dir; Dir itself stays. Failures are ignored.
 void EmptyDirectory(const QString &dir);
 
+// A configured folder as an absolute path, since the store works on absolute paths only:
+// a leading "~" is the home folder and a relative path is taken from AppPath. Absolute
+// and empty values come back as they are.
+QString AbsoluteLocation(const QString &location, const QString &appPath);
+
 // Bits per pixel of a packed-DIB block; 24 for a null handle.
 int DibBitCount(HGLOBAL dib);
 

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QTextStream>
 
@@ -33,12 +34,20 @@ bool splitKey(const QString &line, QString *key, QString *value)
 
 } // namespace
 
-QStringList IniFile::readLines() const
+QStringList IniFile::readLines(bool *readable) const
 {
     QFile f(m_fileName);
+    // Only a file that is not there reads as empty; one that cannot be read is not empty.
+    if (readable)
+        *readable = !QFileInfo::exists(m_fileName);
     if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
         return {};
-    QString text = QString::fromUtf8(f.readAll());
+    const QByteArray bytes = f.readAll();
+    if (f.error() != QFileDevice::NoError)
+        return {};
+    if (readable)
+        *readable = true;
+    QString text = QString::fromUtf8(bytes);
     if (text.startsWith(QChar(0xFEFF)))
         text.remove(0, 1);
     return text.split(u'\n');
@@ -84,7 +93,11 @@ bool IniFile::readBool(const QString &section, const QString &key, bool defaultV
 
 bool IniFile::writeString(const QString &section, const QString &key, const QString &value)
 {
-    QStringList lines = readLines();
+    // Writing over a file that could not be read would lose every other setting in it.
+    bool readable = false;
+    QStringList lines = readLines(&readable);
+    if (!readable)
+        return false;
     while (!lines.isEmpty() && lines.last().trimmed().isEmpty())
         lines.removeLast();
 

@@ -13,7 +13,8 @@ public:
     int readInteger(const QString &section, const QString &key, int defaultValue) const;
     bool readBool(const QString &section, const QString &key, bool defaultValue) const;
 
-    // Writes atomically (a temporary file renamed over the old one). False when the file cannot be written.
+    // Writes atomically (a temporary file renamed over the old one). False when the file cannot be
+    // written, or exists but cannot be read, which leaves it untouched.
     bool writeString(const QString &section, const QString &key, const QString &value);
     bool writeInteger(const QString &section, const QString &key, int value);
     bool writeBool(const QString &section, const QString &key, bool value);
@@ -21,7 +22,8 @@ public:
     const QString &fileName() const { return m_fileName; }
 
 private:
-    QStringList readLines() const;
+    // Readable is false when the file exists but cannot be read.
+    QStringList readLines(bool *readable = nullptr) const;
     QString m_fileName;
 };
 

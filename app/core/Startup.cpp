@@ -1,5 +1,6 @@
 #include "Startup.h"
 
+#include "FileHelpers.h"
 #include "Globals.h"
 #include "IniFile.h"
 #include "Messages.h"
@@ -15,7 +16,7 @@ int LoadStartupSettingsFrom(const QString &appPath)
     const QString root =
         IniFile(SettingsFileIn(AppPath)).readString(QStringLiteral("SYSTEM"), QStringLiteral("ROOTPATH"));
     // Plain concatenation: a value that already ends in '/' gives a doubled separator, which works.
-    RootPath = root.isEmpty() ? AppPath : root + u'/';
+    RootPath = root.isEmpty() ? AppPath : AbsoluteLocation(root, AppPath) + u'/';
     QDir().mkdir(AppPath + QStringLiteral("Thumbnail"));
     return 1;
 }

@@ -55,7 +55,7 @@ bool isMenuWidget(const QWidget *w)
 
 bool mimeHasFiles(const QMimeData *mime)
 {
-    return mime && (mime->hasUrls() || mime->hasFormat(QStringLiteral("x-special/gnome-copied-files")));
+    return !LocalFilesIn(mime).isEmpty();
 }
 
 // The catalogue tree: items are reached from model indexes, and the root is never edited.
@@ -965,12 +965,11 @@ void TForm1::MN_FILE_PROPERTIESClick()
 
         if (dialog.exec() != QDialog::Accepted)
             return;
-        if (level == 0 && dialog.edtLocation->text() != RootPath) {
-            QString dir = dialog.edtLocation->text();
+        // Resolved as at start-up, and compared as folders: the shown RootPath ends in '/'.
+        const QString dir = QDir::cleanPath(AbsoluteLocation(dialog.edtLocation->text(), AppPath));
+        if (level == 0 && (dir.isEmpty() || dir != QDir::cleanPath(RootPath))) {
             QDir().mkpath(dir);
             if (QFileInfo(dir).isDir()) {
-                while (dir.size() > 1 && dir.endsWith(u'/'))
-                    dir.chop(1);
                 IniFile(SettingsFileIn(AppPath))
                     .writeString(QStringLiteral("SYSTEM"), QStringLiteral("ROOTPATH"), dir);
                 if (Messages::Ask(

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -35,6 +36,15 @@ bool syncFile(const QString &name)
     return ok;
 }
 
+void keepModificationTime(const QString &src, const QString &dst)
+{
+    struct stat st {};
+    if (::stat(native(src).constData(), &st) != 0)
+        return;
+    const timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
+    ::utimensat(AT_FDCWD, native(dst).constData(), times, 0);
+}
+
 } // namespace
 
 bool TStoreFiles::Rename(const QString &oldName, const QString &newName)
@@ -59,6 +69,9 @@ bool TStoreFiles::Copy(const QString &src, const QString &dst)
     const QString scratch = scratchNameBeside(dst);
     if (!QFile::copy(src, scratch))
         return false;
+    // A thumbnail is current while its time equals its page's, so the copy keeps the
+    // source's time; failing that only costs the thumbnail being made again.
+    keepModificationTime(src, scratch);
     if (QFileInfo(scratch).size() != source.size() || !syncFile(scratch)) {
         QFile::remove(scratch);
         return false;

@@ -10,7 +10,7 @@ public:
     // Renames a file; never replaces an existing target.
     virtual bool Rename(const QString &oldName, const QString &newName);
     // Copies Src over Dst through a temporary file in Dst's directory, so Dst is either
-    // the old file or a complete copy of the same size as Src.
+    // the old file or a complete copy of the same size as Src. The copy has Src's modification time.
     virtual bool Copy(const QString &src, const QString &dst);
     virtual bool Remove(const QString &name);
     // Writes a small file completely or not at all.

@@ -18,7 +18,10 @@
 #include <QUuid>
 
 #include <algorithm>
+#include <ctime>
 #include <stdexcept>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -61,6 +64,28 @@ void stepBar(QProgressBar *bar)
 {
     if (bar)
         bar->setValue(std::min(bar->maximum(), bar->value() + 1));
+}
+
+// Scratch files older than this process belong to no running copy or import: they are
+// what a crash left behind. The coarse clock is the one file times are stamped from.
+const timespec kProcessStart = [] {
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+    return now;
+}();
+
+void removeScratchLeftovers(const QString &dir)
+{
+    const QStringList names = QDir(dir).entryList({".part-*", ".import-*"}, QDir::Files | QDir::Hidden);
+    for (const QString &name : names) {
+        struct stat st {};
+        if (::lstat(QFile::encodeName(dir + name).constData(), &st) != 0)
+            continue;
+        const timespec &t = st.st_mtim;
+        if (t.tv_sec < kProcessStart.tv_sec ||
+            (t.tv_sec == kProcessStart.tv_sec && t.tv_nsec < kProcessStart.tv_nsec))
+            StoreFiles().Remove(dir + name);
+    }
 }
 
 // Runs the given cleanup when the scope ends, however it ends.
@@ -528,6 +553,10 @@ bool TImageManager::RenumberPages(const QString &fileDir, QStringList *exts, QPr
     // While an earlier renaming cannot be finished nothing is renamed, but the pages are
     // still listed so that they can be shown.
     const bool journalDone = finishRenumberJournal(dir);
+    removeScratchLeftovers(dir);
+    const QString thumbDir = mirrorOf(dir, ImagesPath, ThumbnailPath);
+    if (thumbDir != dir && IsRepositoryPath(thumbDir))
+        removeScratchLeftovers(thumbDir);
 
     QStringList names;
     for (const QString &ext : kPageExts)

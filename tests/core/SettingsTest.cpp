@@ -11,6 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/fsuid.h>
+#include <unistd.h>
+
 namespace {
 
 void writeText(const QString &file, const QByteArray &text)
@@ -50,6 +53,29 @@ TEST(StartupSettings, RootPathRules)
     }
 }
 
+// The store refuses relative paths, so a relative or "~" value must not leave it without a root.
+TEST(StartupSettings, RelativeRootPathIsResolvedToAnAbsoluteFolder)
+{
+    struct Case {
+        const char *value;
+        QString expected; // with @APP@ standing for AppPath and @HOME@ for the home folder
+    };
+    const Case cases[] = {
+        {"rel/dir", "@APP@rel/dir/"}, {"./x/../y", "@APP@y/"}, {"~/scans", "@HOME@/scans/"}, {"~", "@HOME@/"},
+        {"/abs/", "/abs//"},
+    };
+    arkavo::test::TempDir app;
+    const QString appPath = QString::fromStdString(app.str());
+    const QString home = QDir::cleanPath(QDir::homePath());
+    for (const Case &c : cases) {
+        writeText(appPath + "Settings.ini", QByteArray("[SYSTEM]\nROOTPATH=") + c.value + "\n");
+        LoadStartupSettingsFrom(appPath);
+        const QString expected = QString(c.expected).replace("@APP@", appPath).replace("@HOME@", home);
+        EXPECT_EQ(RootPath.toStdString(), expected.toStdString()) << c.value;
+        EXPECT_TRUE(QDir::isAbsolutePath(RootPath)) << c.value;
+    }
+}
+
 TEST(IniFile, WritingOneKeyKeepsTheRestAndMatchesAnyCase)
 {
     arkavo::test::TempDir dir;
@@ -75,4 +101,51 @@ TEST(IniFile, WritingOneKeyKeepsTheRestAndMatchesAnyCase)
 
     EXPECT_EQ(IniFile(QString::fromStdString(dir.str()) + "absent.ini").readString("SYSTEM", "ROOTPATH", "d"),
               "d");
+}
+
+// Root reads any file, so as root the checks run with another user's file access.
+class FileAccessAsNobody {
+public:
+    FileAccessAsNobody()
+    {
+        if (::geteuid() == 0)
+            m_old = ::setfsuid(65534);
+    }
+    ~FileAccessAsNobody()
+    {
+        if (m_old >= 0)
+            ::setfsuid(m_old);
+    }
+
+private:
+    int m_old = -1;
+};
+
+TEST(IniFile, AFileThatCannotBeReadIsNeverWrittenOver)
+{
+    arkavo::test::TempDir dir;
+    const QString base = QString::fromStdString(dir.str());
+    const QString file = base + "Settings.ini";
+    const QByteArray content = "[SYSTEM]\nROOTPATH=/data\n[ImagePorcess]\nDESKEW=1\n";
+    writeText(file, content);
+    ASSERT_TRUE(QFile::setPermissions(base, QFileDevice::Permissions(0x7777)));
+    ASSERT_TRUE(QFile::setPermissions(file, QFileDevice::Permissions()));
+    {
+        FileAccessAsNobody nobody;
+        // The folder takes new files, so only the unreadable file stops the write.
+        ASSERT_TRUE(QFile(file).open(QIODevice::ReadOnly) == false);
+        writeText(base + "probe", "x");
+        ASSERT_TRUE(QFile::remove(base + "probe"));
+
+        IniFile ini(file);
+        EXPECT_EQ(ini.readString("SYSTEM", "ROOTPATH", "d"), "d");
+        EXPECT_FALSE(ini.writeString("SYSTEM", "ROOTPATH", "/elsewhere"));
+        EXPECT_FALSE(ini.writeInteger("ImagePorcess", "DESKEW", 0));
+    }
+    ASSERT_TRUE(QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), content);
+    EXPECT_EQ(QDir(base).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{"Settings.ini"});
 }

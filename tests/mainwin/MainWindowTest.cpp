@@ -1,3 +1,4 @@
+#include "Clipboard.h"
 #include "Globals.h"
 #include "Messages.h"
 #include "PageListView.h"
@@ -6,9 +7,11 @@
 #include "QtApp.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QSplitter>
 #include <QStatusBar>
@@ -16,6 +19,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -142,6 +146,49 @@ TEST_F(MainWindow, ToolButtonsFollowTheirMenuItemsAndHavePictures)
     EXPECT_FALSE(act("U1")->isEnabled()); // crop belongs to the viewer
     EXPECT_TRUE(act("PMN_EDIT_CUT")->isVisible());
     EXPECT_FALSE(act("PMN_EDIT_PASTE")->isVisible());
+}
+
+// A copied web link is no page to paste: only local files count, the others are left out.
+TEST_F(MainWindow, PasteIsOfferedForLocalFilesOnly)
+{
+    auto *root = new QTreeWidgetItem(form->TreeView1, {"文件库"});
+    auto *folder = new QTreeWidgetItem(new QTreeWidgetItem(root, {"Letters"}), {"2026"});
+    form->TreeView1->setCurrentItem(folder);
+    const QString local = "/scans/P0000001.tif";
+    const QByteArray localUrl = QUrl::fromLocalFile(local).toEncoded();
+
+    struct Case {
+        const char *name;
+        QList<QUrl> urls;
+        QByteArray gnome; // x-special/gnome-copied-files, when not empty
+        QStringList pasted;
+    };
+    const Case cases[] = {
+        {"web link", {QUrl("https://example.org/page.tif")}, {}, {}},
+        {"file URL", {QUrl::fromLocalFile(local)}, {}, {local}},
+        {"link and file", {QUrl("http://example.org/a.tif"), QUrl::fromLocalFile(local)}, {}, {local}},
+        {"GNOME copied files", {}, "copy\n" + localUrl, {local}},
+        {"GNOME copied link", {}, "copy\nhttps://example.org/a.tif", {}},
+        {"text only", {}, {}, {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        auto *mime = new QMimeData;
+        if (!c.urls.isEmpty())
+            mime->setUrls(c.urls);
+        if (!c.gnome.isEmpty())
+            mime->setData("x-special/gnome-copied-files", c.gnome);
+        if (c.urls.isEmpty() && c.gnome.isEmpty())
+            mime->setText("https://example.org/");
+        QGuiApplication::clipboard()->setMimeData(mime);
+        QCoreApplication::processEvents();
+        form->UpdateCommandStates();
+        EXPECT_EQ(act("MN_EDIT_PASTE")->isEnabled(), !c.pasted.isEmpty());
+        QStringList pasted{"stale"};
+        EXPECT_EQ(PasteFilesFromClipboard(pasted), !c.pasted.isEmpty());
+        EXPECT_EQ(pasted, c.pasted);
+    }
+    QGuiApplication::clipboard()->clear();
 }
 
 TEST_F(MainWindow, StatusBarCommandTogglesTheBar)

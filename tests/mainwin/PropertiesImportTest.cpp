@@ -259,6 +259,70 @@ TEST_F(PropertiesImport, RootLocationIsSavedOnlyWhenItCanBeAFolder)
     }
 }
 
+// The store works on absolute folders only, and the same folder written another way is no
+// new root: it asks nothing and writes nothing.
+TEST_F(PropertiesImport, RootLocationIsComparedAndSavedAsAnAbsoluteFolder)
+{
+    arkavo::test::TempDir home, cwd;
+    struct Restore {
+        QByteArray home = qgetenv("HOME");
+        QString cwd = QDir::currentPath();
+        ~Restore()
+        {
+            QDir::setCurrent(cwd);
+            qputenv("HOME", home);
+        }
+    } restore;
+    qputenv("HOME", QByteArray::fromStdString(home.path().string()));
+    ASSERT_TRUE(QDir::setCurrent(QString::fromStdString(cwd.str())));
+    const QString homeDir = QDir::cleanPath(QString::fromStdString(home.path().string()));
+    const QString settings = SettingsFileIn(AppPath);
+    const QByteArray before =
+        "[SYSTEM]\nROOTPATH=" + QDir::cleanPath(RootPath).toUtf8() + "\n[OTHER]\nKEY=1\n";
+    const QString oldRoot = RootPath;
+
+    struct Case {
+        QString location;
+        QString saved; // the folder written and created; empty: nothing asked or written
+    };
+    const Case cases[] = {
+        {oldRoot, {}},
+        {oldRoot.chopped(1), {}},
+        {oldRoot + "/", {}},
+        {oldRoot + "sub/..", {}},
+        {"rel/dir", QDir::cleanPath(AppPath + "rel/dir")},
+        {"./x/../y/", QDir::cleanPath(AppPath + "y")},
+        {"~/scans", homeDir + "/scans"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.location.toStdString());
+        {
+            QFile f(settings);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(before);
+        }
+        shown.clear();
+        answer = MsgAnswer::No;
+        select(rootNode());
+        EXPECT_TRUE(properties([&](TFormFieldDefine &d) { d.edtLocation->setText(c.location); }, true));
+        if (c.saved.isEmpty()) {
+            EXPECT_TRUE(shown.isEmpty());
+            QFile f(settings);
+            ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+            EXPECT_EQ(f.readAll(), before);
+        } else {
+            ASSERT_EQ(shown.size(), 1);
+            EXPECT_EQ(shown[0].caption, "询问");
+            EXPECT_EQ(IniFile(settings).readString("SYSTEM", "ROOTPATH"), c.saved);
+            EXPECT_EQ(IniFile(settings).readString("OTHER", "KEY"), "1");
+            EXPECT_TRUE(QFileInfo(c.saved).isDir());
+        }
+        EXPECT_EQ(RootPath, oldRoot);
+    }
+    // Nothing was made relative to wherever the program was started from.
+    EXPECT_TRUE(QDir(QString::fromStdString(cwd.str())).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot));
+}
+
 TEST_F(PropertiesImport, PropertiesRenameTheNodeByItsTrimmedName)
 {
     QTreeWidgetItem *type = create(rootNode(), "MN_FILE_NewFileType");

@@ -1,5 +1,12 @@
 #include "StoreFixture.h"
 
+#include "PageImport.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <utility>
+
 using namespace store_test;
 
 namespace {
@@ -54,6 +61,21 @@ protected:
     const QString kB = "B 2";
     QTreeWidgetItem *folder = nullptr;
 };
+
+// Modification times to the nanosecond.
+std::pair<long, long> modified(const QString &file)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(file).constData(), &st) != 0)
+        return {-1, -1};
+    return {st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
+}
+
+void setModified(const QString &file, std::pair<long, long> time)
+{
+    const timespec times[2] = {{0, UTIME_OMIT}, {time.first, time.second}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(file).constData(), times, 0), 0);
+}
 
 } // namespace
 
@@ -191,6 +213,64 @@ TEST_F(Pages, ThumbnailsFollowTheirPages)
     QStringList sources{page(kA, 2)};
     store->AddPages(&sources, "Type", true, 1, kB, "Folder");
     EXPECT_EQ(dirContent(store->ThumbnailPath + "Type/Folder/" + kB), QStringList{"P0000001.bmp=t3"});
+}
+
+// A thumbnail is current while it carries its page's time, so copies keep both times.
+TEST_F(Pages, CopiedAndMovedPagesKeepTheirTimesAndThumbnailsStayCurrent)
+{
+    pages(kA, {"a1", "a2"});
+    const QString thumbsA = store->ThumbnailPath + "Type/Folder/" + kA + "/";
+    const QString thumbsB = store->ThumbnailPath + "Type/Folder/" + kB + "/";
+    const std::pair<long, long> times[] = {{1'600'000'000, 123'456'789}, {1'500'000'000, 987'654'321}};
+    for (int n = 1; n <= 2; ++n) {
+        const QString thumb = thumbsA + QString("P%1.bmp").arg(n, 7, 10, QChar('0'));
+        writeFile(thumb, "t" + QByteArray::number(n));
+        setModified(page(kA, n), times[n - 1]);
+        setModified(thumb, times[n - 1]);
+    }
+
+    QStringList copied{page(kA, 1)};
+    store->AddPages(&copied, "Type", true, 0, kB, "Folder");
+    QStringList moved{page(kA, 2)};
+    store->MovePages(&moved, "Type", true, 0, kB, "Folder");
+
+    ASSERT_EQ(contents(kB), (QStringList{"a1", "a2"}));
+    for (int n = 1; n <= 2; ++n) {
+        SCOPED_TRACE(n);
+        const QString thumb = thumbsB + QString("P%1.bmp").arg(n, 7, 10, QChar('0'));
+        EXPECT_EQ(modified(page(kB, n)), times[n - 1]);
+        EXPECT_EQ(modified(thumb), times[n - 1]);
+        EXPECT_TRUE(ThumbnailIsCurrent(page(kB, n), thumb));
+    }
+}
+
+// Scratch files from before this process started are a crash's leftovers; newer ones may
+// belong to an operation still running.
+TEST_F(Pages, ListingOrRenumberingRemovesOnlyScratchFilesOlderThanTheProgram)
+{
+    const std::pair<long, long> past{1'500'000'000, 0};
+    const QString thumbs = store->ThumbnailPath + "Type/Folder/" + kA + "/";
+    for (const bool viaList : {false, true}) {
+        SCOPED_TRACE(viaList ? "shown" : "renumbered");
+        pages(kA, {"a1", "a2"});
+        for (const QString &dir : {fileDir(kA), thumbs}) {
+            for (const char *name : {".part-x", ".import-y.tif"}) {
+                writeFile(dir + name, "old");
+                setModified(dir + name, past);
+            }
+            writeFile(dir + ".part-fresh", "new");
+        }
+        writeFile(thumbs + "P0000001.bmp", "t1");
+        if (viaList)
+            showFolder();
+        else
+            ASSERT_TRUE(store->RenumberPages("Type/Folder/" + kA + "/", nullptr, nullptr, false));
+        EXPECT_EQ(dirContent(fileDir(kA)),
+                  (QStringList{".part-fresh=new", "P0000001.tif=a1", "P0000002.tif=a2"}));
+        EXPECT_EQ(dirContent(thumbs), (QStringList{".part-fresh=new", "P0000001.bmp=t1"}));
+        QFile::remove(fileDir(kA) + ".part-fresh");
+        QFile::remove(thumbs + ".part-fresh");
+    }
 }
 
 TEST_F(Pages, ARootWithADoubledSeparatorWorksTheSame)
