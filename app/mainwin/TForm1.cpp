@@ -969,17 +969,21 @@ void TForm1::MN_FILE_PROPERTIESClick()
         const QString dir = QDir::cleanPath(AbsoluteLocation(dialog.edtLocation->text(), AppPath));
         if (level == 0 && (dir.isEmpty() || dir != QDir::cleanPath(RootPath))) {
             QDir().mkpath(dir);
-            if (QFileInfo(dir).isDir()) {
-                IniFile(SettingsFileIn(AppPath))
-                    .writeString(QStringLiteral("SYSTEM"), QStringLiteral("ROOTPATH"), dir);
+            const QString settings = SettingsFileIn(AppPath);
+            if (!QFileInfo(dir).isDir()) {
+                Messages::Show(QStringLiteral("位置输入错误！"), QStringLiteral("错误"), MsgIcon::Information,
+                               MsgButtons::Ok, this);
+            } else if (!IniFile(settings).writeString(QStringLiteral("SYSTEM"), QStringLiteral("ROOTPATH"),
+                                                      dir)) {
+                // Nothing changes on restart: asking for one would tell the operator otherwise.
+                Messages::Show(QStringLiteral("无法写入设置文件 %1，位置未更改！").arg(settings),
+                               QStringLiteral("错误"), MsgIcon::Error, MsgButtons::Ok, this);
+            } else {
                 if (Messages::Ask(
                         QStringLiteral("要使设置生效，必须关闭并重新启动本程序，要立即关闭程序吗？"), this)) {
                     close();
                     return;
                 }
-            } else {
-                Messages::Show(QStringLiteral("位置输入错误！"), QStringLiteral("错误"), MsgIcon::Information,
-                               MsgButtons::Ok, this);
             }
         }
         QString name = dialog.edtName->text().trimmed();

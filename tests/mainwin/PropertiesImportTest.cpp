@@ -321,6 +321,17 @@ TEST_F(PropertiesImport, RootLocationIsComparedAndSavedAsAnAbsoluteFolder)
     }
     // Nothing was made relative to wherever the program was started from.
     EXPECT_TRUE(QDir(QString::fromStdString(cwd.str())).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot));
+
+    // Settings that cannot be read are not written: the operator hears so, and no restart is offered.
+    ASSERT_TRUE(QFile::remove(settings));
+    ASSERT_TRUE(QDir().mkpath(settings));
+    shown.clear();
+    select(rootNode());
+    EXPECT_TRUE(properties([&](TFormFieldDefine &d) { d.edtLocation->setText("elsewhere"); }, true));
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_EQ(shown[0].text, QString("无法写入设置文件 %1，位置未更改！").arg(settings));
+    EXPECT_EQ(shown[0].caption, "错误");
+    EXPECT_TRUE(QFileInfo(settings).isDir());
 }
 
 TEST_F(PropertiesImport, PropertiesRenameTheNodeByItsTrimmedName)
