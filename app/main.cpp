@@ -77,7 +77,7 @@ int main(int argc, char **argv)
         form1 = std::make_unique<TForm1>();
         form1->setWindowTitle(QStringLiteral("Arkavo v2.2文档扫描管理系统"));
         // The viewer (with its brightness and contrast dialog) lives in the main window.
-        form1->ConnectViewer(new TForm5(form1.get()));
+        form1->ConnectViewer(new TForm5(form1->Context()));
         // Without a window manager "maximised" means nothing: cover the screen ourselves.
         if (QScreen *screen = QGuiApplication::primaryScreen())
             form1->setGeometry(screen->availableGeometry());

@@ -10,6 +10,44 @@ void set(CommandStates &st, std::initializer_list<const char *> names, bool on)
         st.enabled.insert(QString::fromLatin1(n), on);
 }
 
+// The viewer's commands: each group and the rule that decides it.
+struct ViewerRule {
+    std::initializer_list<const char *> names;
+    bool (*on)(const CommandSnapshot &s);
+};
+
+const ViewerRule kViewerRules[] = {
+    {{"MN_NAVIGATION_NEXTPAGE", "MN_NAVIGATION_LASTPAGE"},
+     [](const CommandSnapshot &s) { return s.viewer.nextPage; }},
+    {{"MN_NAVIGATION_PREVIOUSPAGE", "MN_NAVIGATION_FIRSTPAGE"},
+     [](const CommandSnapshot &s) { return s.viewer.previousPage; }},
+    {{"MN_NAVIGATION_NEXTFILE", "MN_NAVIGATION_LASTFILE"},
+     [](const CommandSnapshot &s) { return s.viewer.nextFile; }},
+    {{"MN_NAVIGATION_PREVIOUSFILE", "MN_NAVIGATION_FIRSTFILE"},
+     [](const CommandSnapshot &s) { return s.viewer.previousFile; }},
+    // A page that could not be shown leaves nothing to zoom.
+    {{"MN_ZOOM_IN", "MN_ZOOM_OUT", "MN_ZOOM_FITWIDTH", "MN_ZOOM_FITHEIGHT", "MN_ZOOM_BESTFIT",
+      "MN_ZOOM_ACTUALSIZE", "MN_ZOOM_25", "MN_ZOOM_50", "MN_ZOOM_75", "MN_ZOOM_100", "MN_ZOOM_200",
+      "MN_ZOOM_400"},
+     [](const CommandSnapshot &s) { return s.viewer.page != -1 && s.viewer.hasImage; }},
+    {{"MN_IMAGE_CROP"}, [](const CommandSnapshot &s) { return s.viewer.selection; }},
+    // The last page shown decides, also after it is gone.
+    {{"MN_IMAGE_BRIGHTCONTRAST"}, [](const CommandSnapshot &s) { return s.viewer.depth >= 8; }},
+    {{"MN_EDIT_SELECTALL", "MN_EDIT_INVERTSELECTION"},
+     [](const CommandSnapshot &s) { return !s.singlePage; }},
+};
+
+void setViewerCommands(CommandStates &st, const CommandSnapshot &s)
+{
+    for (const ViewerRule &rule : kViewerRules)
+        for (const char *n : rule.names)
+            st.viewer.insert(QString::fromLatin1(n), rule.on(s));
+    if (s.singlePage) {
+        st.viewer.insert(QStringLiteral("MN_IMAGE_TEXT"), s.viewer.hasImage && s.viewer.depth <= 8);
+        st.viewer.insert(QStringLiteral("MN_IMAGE_SEARCHBLANKPAGE"), false);
+    }
+}
+
 } // namespace
 
 CommandStates ComputeCommandStates(const CommandSnapshot &s)
@@ -59,6 +97,8 @@ CommandStates ComputeCommandStates(const CommandSnapshot &s)
     set(st, {"MN_FILE_PRINT"}, s.pageCount > 0);
     if (!s.singlePage)
         set(st, {"MN_IMAGE_SEARCHBLANKPAGE"}, s.pageCount > 0);
+
+    setViewerCommands(st, s);
     return st;
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 // Which main-window commands are available, computed from one snapshot of the
 // window's state, so that every rule lives in one place.
+#include "ViewerState.h"
+
 #include <QHash>
 #include <QString>
 
@@ -13,10 +15,12 @@ struct CommandSnapshot {
     bool singlePage = false; // the viewer covers the page list
     bool viewerHasImage = false;
     bool clipboardHasFiles = false;
+    TViewerState viewer; // what single-page mode shows
 };
 
 struct CommandStates {
-    QHash<QString, bool> enabled; // commands this snapshot decides; the viewer owns the others
+    QHash<QString, bool> enabled; // commands that follow the catalogue, the focus and the clipboard
+    QHash<QString, bool> viewer;  // commands that follow what single-page mode shows
     QHash<QString, bool> visible;
     bool deleteShortcut = false; // Del belongs to the delete command only while it is enabled
 };

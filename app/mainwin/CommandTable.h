@@ -1,6 +1,8 @@
 #pragma once
 // The main window's commands as data: every menu, popup and tool bar entry with its
 // name, caption, shortcut and starting state.
+#include "CommandIcons.h"
+
 #include <QString>
 
 #include <vector>
@@ -26,8 +28,3 @@ struct ImageMirror {
     const char *menuName;
 };
 const std::vector<ImageMirror> &ImagePopupMirror();
-
-// Picture for a command: the desktop's icon theme where it has a fitting one,
-// otherwise one drawn here.
-class QIcon;
-QIcon CommandIcon(const QString &name);

@@ -1,6 +1,7 @@
 #include "TForm1.h"
 
 #include "BrowseText.h"
+#include "CatalogContext.h"
 #include "CatalogDatabase.h"
 #include "Clipboard.h"
 #include "CommandTable.h"
@@ -156,6 +157,7 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
     buildToolBars();
     CreateCatalogObjects();
     ImageManager = new TImageManager(TreeView1, CatalogConnection, ListView1);
+    m_context = new TCatalogContext(ImageManager, TreeView1, ListView1, this);
     connectHandlers();
 
     Timer1 = new QTimer(this);
@@ -172,15 +174,14 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
 
     // Clipboard contents are watched rather than read on every idle pass.
     QClipboard *clipboard = QGuiApplication::clipboard();
-    m_clipboardHasFiles = mimeHasFiles(clipboard->mimeData());
+    m_context->SetClipboardHasFiles(mimeHasFiles(clipboard->mimeData()));
     connect(clipboard, &QClipboard::dataChanged, this,
-            [this, clipboard] { m_clipboardHasFiles = mimeHasFiles(clipboard->mimeData()); });
+            [this, clipboard] { m_context->SetClipboardHasFiles(mimeHasFiles(clipboard->mimeData())); });
 
-    // Command states follow the window whenever the event queue has been quiet a moment.
-    m_idle = new QTimer(this);
-    m_idle->setInterval(150);
-    connect(m_idle, &QTimer::timeout, this, &TForm1::UpdateCommandStates);
-    m_idle->start();
+    // Command states follow what the operator works on and where the keyboard is.
+    for (auto signal : {&TCatalogContext::SelectionChanged, &TCatalogContext::ViewerChanged,
+                        &TCatalogContext::ClipboardChanged})
+        connect(m_context, signal, this, &TForm1::UpdateCommandStates);
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
         if (now && now->window() == this && !isMenuWidget(now))
             m_workingFocus = now;
@@ -191,10 +192,10 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
 
 TForm1::~TForm1()
 {
-    m_idle->stop();
     m_thumbnails->WaitForDone();
     disconnect(qApp, nullptr, this, nullptr);
     disconnect(QGuiApplication::clipboard(), nullptr, this, nullptr);
+    disconnect(m_context, nullptr, this, nullptr);
     disconnect(TreeView1, nullptr, this, nullptr);
     disconnect(ListView1, nullptr, this, nullptr);
     if (ListView1->selectionModel())
@@ -513,20 +514,9 @@ void TForm1::RegisterCommandControl(const QString &name, QWidget *control)
     UpdateCommandStates();
 }
 
-int TForm1::NodeLevel(const QTreeWidgetItem *node)
-{
-    if (!node)
-        return -1;
-    int level = 0;
-    for (const QTreeWidgetItem *p = node->parent(); p; p = p->parent())
-        ++level;
-    return level;
-}
-
 int TForm1::SelectedLevel() const
 {
-    const QTreeWidgetItem *item = TreeView1->currentItem();
-    return item && item->isSelected() ? NodeLevel(item) : -1;
+    return m_context->SelectedLevel();
 }
 
 QWidget *TForm1::WorkingFocus() const
@@ -544,20 +534,22 @@ CommandSnapshot TForm1::Snapshot() const
     const QWidget *focus = WorkingFocus();
     s.treeFocused = focus == TreeView1;
     s.listFocused = focus == ListView1;
-    const QAction *single = Action(QStringLiteral("MN_VIEW_SINGLE"));
-    s.singlePage = single && single->isChecked();
-    s.viewerHasImage = ViewerHasImage ? ViewerHasImage() : false;
-    s.clipboardHasFiles = m_clipboardHasFiles;
+    s.viewer = m_context->Viewer();
+    s.singlePage = s.viewer.open;
+    s.viewerHasImage = s.viewer.hasImage;
+    s.clipboardHasFiles = m_context->ClipboardHasFiles();
     return s;
 }
 
 void TForm1::applyStates(const CommandStates &states)
 {
-    for (auto it = states.enabled.begin(); it != states.enabled.end(); ++it) {
-        if (QAction *a = Action(it.key()))
-            a->setEnabled(it.value());
-        else if (QWidget *w = m_controls.value(it.key()))
-            w->setEnabled(it.value());
+    for (const QHash<QString, bool> *enabled : {&states.enabled, &states.viewer}) {
+        for (auto it = enabled->begin(); it != enabled->end(); ++it) {
+            if (QAction *a = Action(it.key()))
+                a->setEnabled(it.value());
+            else if (QWidget *w = m_controls.value(it.key()))
+                w->setEnabled(it.value());
+        }
     }
     for (auto it = states.visible.begin(); it != states.visible.end(); ++it)
         if (QAction *a = Action(it.key()))
@@ -719,8 +711,7 @@ void TForm1::placeProgressBar()
 
 void TForm1::TreeView1Change(QTreeWidgetItem *node)
 {
-    if (SaveFieldValues)
-        SaveFieldValues();
+    m_context->AnnounceNodeLeaving();
     QWidget *focus = QApplication::focusWidget();
     TreeView1->setDragEnabled(false);
     setEnabled(false);
@@ -733,19 +724,19 @@ void TForm1::TreeView1Change(QTreeWidgetItem *node)
         }
         // The node comes before the selection: a mouse click makes it current first and
         // selects it afterwards, so its level is taken from the node itself.
-        if (Action(QStringLiteral("MN_VIEW_SINGLE"))->isChecked() && SetCurrentFile) {
-            const int level = NodeLevel(node);
+        if (Action(QStringLiteral("MN_VIEW_SINGLE"))->isChecked() && Viewer) {
+            const int level = TCatalogContext::NodeLevel(node);
             if (level == 3) {
-                SetCurrentFile(AbsoluteIndex(node));
+                Viewer->SetCurrentFile(AbsoluteIndex(node));
                 if (ListView1->count() > 0)
                     ListView1->item(0)->setSelected(true);
             } else if (level == 2 && node->childCount() > 0) {
                 QTreeWidgetItem *first = node->child(0);
-                SetCurrentFile(AbsoluteIndex(first));
+                Viewer->SetCurrentFile(AbsoluteIndex(first));
                 if (ListView1->count() > 0 && TPageListView::SubItem(ListView1->item(0), 0) == first->text(0))
                     ListView1->item(0)->setSelected(true);
             } else {
-                SetCurrentFile(-1);
+                Viewer->SetCurrentFile(-1);
             }
         }
     } catch (...) {
@@ -758,7 +749,7 @@ void TForm1::TreeView1Change(QTreeWidgetItem *node)
     UpdateCommandStates();
 
     if (node) {
-        switch (NodeLevel(node)) {
+        switch (TCatalogContext::NodeLevel(node)) {
         case 1:
             StatusPanels[0]->setText(QStringLiteral(" %1 个文件夹").arg(node->childCount()));
             break;
@@ -772,8 +763,7 @@ void TForm1::TreeView1Change(QTreeWidgetItem *node)
             break;
         }
     }
-    if (ShowNodeValues)
-        ShowNodeValues(node);
+    m_context->AnnounceNodeShown(node);
 }
 
 void TForm1::listSelectionChanged(const QItemSelection &selected, const QItemSelection &deselected)
@@ -803,8 +793,8 @@ void TForm1::ListView1SelectItem(int index, bool selected)
 
     if (Action(QStringLiteral("MN_VIEW_SINGLE"))->isChecked()) {
         if (selected && item) {
-            if (ShowPage)
-                ShowPage(index);
+            if (Viewer)
+                Viewer->ShowPage(index);
             ListView1->setCurrentItem(item, QItemSelectionModel::NoUpdate);
             // Single-page mode never has more than one selected page.
             if (ListView1->selectedItems().size() > 1) {
@@ -815,8 +805,8 @@ void TForm1::ListView1SelectItem(int index, bool selected)
             }
         } else if (!selected) {
             QCoreApplication::processEvents();
-            if (ListView1->selectedItems().isEmpty() && ShowPage)
-                ShowPage(-1);
+            if (ListView1->selectedItems().isEmpty() && Viewer)
+                Viewer->ShowPage(-1);
         }
     }
     UpdateCommandStates();

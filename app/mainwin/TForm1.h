@@ -61,15 +61,13 @@ public:
     // the keyboard, the control that had it before.
     QWidget *WorkingFocus() const;
     // Level of the selected tree node: -1 none, 0 root, 1 file type, 2 folder, 3 file.
-    // Level of a tree node: 0 root, 1 file type, 2 folder, 3 file; -1 for none.
-    static int NodeLevel(const QTreeWidgetItem *node);
     int SelectedLevel() const;
+    // What the operator works on, for the other windows.
+    class TCatalogContext *Context() const { return m_context; }
 
     // Controls of other windows that follow the main window's rules (the scan panel's
     // scan buttons): they are switched together with the command of the same name.
     void RegisterCommandControl(const QString &name, QWidget *control);
-    // The viewer tells whether it holds a page image (delete works on it in single-page mode).
-    std::function<bool()> ViewerHasImage;
 
     // Loads the page list for the newly selected tree node and updates what depends on it.
     void TreeView1Change(QTreeWidgetItem *node);
@@ -92,12 +90,6 @@ public:
     // Runs RenameNode for an in-place edit of Node's caption that ended with Name.
     void TreeView1Edited(QTreeWidgetItem *node, QString &name);
 
-    // Windows built later hook in here: the viewer shows a page and tracks the current
-    // file, the field-entry panel saves and shows values, the search panel shows a node.
-    std::function<void(int)> ShowPage;
-    std::function<void(int)> SetCurrentFile;
-    std::function<void()> SaveFieldValues;
-    std::function<void(QTreeWidgetItem *)> ShowNodeValues;
     // Answers the file-open dialog in tests: returns the chosen files.
     std::function<QStringList()> ChooseImportFiles;
 
@@ -154,8 +146,7 @@ private:
     QHash<QString, QAction *> m_actions;
     QHash<QString, QMenu *> m_menus;
     QHash<QString, QWidget *> m_controls;
-    QTimer *m_idle = nullptr;
-    bool m_clipboardHasFiles = false;
+    class TCatalogContext *m_context = nullptr;
     bool m_scrollUp = false;
     bool m_scrollDown = false;
     bool m_firstShowDone = false;
@@ -173,6 +164,8 @@ public:
     void ConnectViewer(class TForm5 *viewer);
     TForm5 *Viewer = nullptr;
     void MN_VIEW_SINGLEClick();
+    // The view commands' check marks follow single-page mode, whoever opens or closes it.
+    void syncViewChecks();
     void ListView1DblClick();
     void MN_VIEW_THUMBNAILClick();
     // Delete in single-page mode when neither the tree nor the page list has the focus:

@@ -3,6 +3,7 @@
 #include "TForm1.h"
 
 #include "BusyCursor.h"
+#include "CatalogContext.h"
 #include "Messages.h"
 #include "PageListView.h"
 #include "TForm5.h"
@@ -54,10 +55,6 @@ void TForm1::ConnectViewer(TForm5 *viewer)
             guardedViewer->setGeometry(panel->rect());
         return false;
     }));
-    // The track bars live on the brightness and contrast dialog.
-    viewer->ToolBar_BrightContrast->setParent(viewer->FormBrightContrast->Panel1);
-    viewer->FormBrightContrast->Panel1->layout()->addWidget(viewer->ToolBar_BrightContrast);
-    viewer->ToolBar_BrightContrast->show();
 
     // Every store operation that deletes, renames or overwrites page files first lets the
     // viewer drop or write back its pending change of the shown page.
@@ -66,9 +63,12 @@ void TForm1::ConnectViewer(TForm5 *viewer)
             if (guardedViewer)
                 guardedViewer->PagesChanging(path, removing);
         };
-    ShowPage = [viewer](int index) { viewer->ShowPage(index); };
-    SetCurrentFile = [viewer](int n) { viewer->SetCurrentFile(n); };
-    ViewerHasImage = [viewer] { return viewer->HasImage(); };
+    // The view commands' check marks follow single-page mode, whoever opens or closes it.
+    connect(m_context, &TCatalogContext::ViewerChanged, this, &TForm1::syncViewChecks);
+    if (QAction *lock = Action(QStringLiteral("MN_ZOOM_LOCK"))) {
+        m_context->SetZoomLocked(lock->isChecked());
+        connect(lock, &QAction::toggled, m_context, &TCatalogContext::SetZoomLocked);
+    }
 
     auto on = [this](const char *name, auto handler) {
         if (QAction *a = Action(QString::fromLatin1(name)))
@@ -136,12 +136,28 @@ void TForm1::ConnectViewer(TForm5 *viewer)
     }
 }
 
+void TForm1::syncViewChecks()
+{
+    const bool single = m_context->Viewer().open;
+    const bool icons = ListView1->viewMode() == QListView::IconMode;
+    const struct {
+        const char *name;
+        bool checked;
+    } checks[] = {{"MN_VIEW_SINGLE", single},
+                  {"MN_VIEW_THUMBNAIL", !single && icons},
+                  {"MN_VIEW_LIST", !single && !icons}};
+    for (const auto &c : checks)
+        if (QAction *a = Action(QString::fromLatin1(c.name)))
+            a->setChecked(c.checked);
+}
+
 void TForm1::MN_VIEW_SINGLEClick()
 {
     if (!Viewer)
         return;
     ListView1->clearSelection();
     Viewer->OpenViewer();
+    syncViewChecks();
     QCoreApplication::processEvents();
     QListWidgetItem *item = ListView1->currentItem();
     if (!item && ListView1->count() > 0)
@@ -158,12 +174,10 @@ void TForm1::ListView1DblClick()
 
 void TForm1::MN_VIEW_THUMBNAILClick()
 {
-    if (Viewer && !Viewer->isHidden()) {
+    if (Viewer && !Viewer->isHidden())
         Viewer->CloseViewer();
-        return;
-    }
     // Already in thumbnail mode: the command keeps its check mark.
-    Action(QStringLiteral("MN_VIEW_THUMBNAIL"))->setChecked(ListView1->viewMode() == QListView::IconMode);
+    syncViewChecks();
 }
 
 void TForm1::ViewerDeleteClick()

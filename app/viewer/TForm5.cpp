@@ -7,7 +7,7 @@
 #include "Messages.h"
 #include "PageImport.h"
 #include "PageListView.h"
-#include "TForm1.h"
+#include "CommandIcons.h"
 #include "TFormBrightContrast.h"
 #include "TImageManager.h"
 
@@ -103,28 +103,7 @@ QIcon ToolIcon(bool selection)
 
 } // namespace
 
-int AbsoluteIndex(const QTreeWidgetItem *node)
-{
-    if (!node || !node->treeWidget())
-        return -1;
-    int index = 0;
-    for (QTreeWidgetItemIterator it(node->treeWidget()); *it; ++it, ++index)
-        if (*it == node)
-            return index;
-    return -1;
-}
-
-QTreeWidgetItem *NodeAtAbsoluteIndex(QTreeWidget *tree, int index)
-{
-    if (!tree || index < 0)
-        return nullptr;
-    for (QTreeWidgetItemIterator it(tree); *it; ++it, --index)
-        if (index == 0)
-            return *it;
-    return nullptr;
-}
-
-TForm5::TForm5(TForm1 *form1, QWidget *parent) : QWidget(parent), Form1(form1)
+TForm5::TForm5(TCatalogContext *context, QWidget *parent) : QWidget(parent), Context(context)
 {
     setObjectName(QStringLiteral("Form5"));
     setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
@@ -138,10 +117,7 @@ TForm5::TForm5(TForm1 *form1, QWidget *parent) : QWidget(parent), Form1(form1)
     setAutoFillBackground(true);
     ControlBar1->setAutoFillBackground(true);
     new TBandLayout(ControlBar1);
-    auto icon = [this](const char *command) {
-        QAction *a = Form1 ? Form1->Action(QString::fromLatin1(command)) : nullptr;
-        return a ? a->icon() : QIcon();
-    };
+    auto icon = [](const char *command) { return CommandIcon(QString::fromLatin1(command)); };
 
     QToolBar *files = addBar(ControlBar1, "ToolBar1");
     btn_FirstFile =
@@ -232,8 +208,10 @@ TForm5::TForm5(TForm1 *form1, QWidget *parent) : QWidget(parent), Form1(form1)
         makeTrack(ToolBar_BrightContrast, "track_Contrast", QStringLiteral("对比度"), 200, kContrastNeutral);
     tracks->addWidget(track_bright);
     tracks->addWidget(track_Contrast);
-    ToolBar_BrightContrast->hide();
     FormBrightContrast = new TFormBrightContrast(this, nullptr);
+    // The track bars live on the brightness and contrast dialog.
+    ToolBar_BrightContrast->setParent(FormBrightContrast->Panel1);
+    FormBrightContrast->Panel1->layout()->addWidget(ToolBar_BrightContrast);
 
     connect(btn_FirstPage, &QToolButton::clicked, this, &TForm5::btn_FirstPageClick);
     connect(btn_LastPage, &QToolButton::clicked, this, &TForm5::btn_LastPageClick);
@@ -300,20 +278,22 @@ void TForm5::showZoomText()
     ComboBox2->setEditText(QString::number(std::nearbyint(Zoom()), 'f', 0) + u'%');
 }
 
-void TForm5::setCommand(const char *name, bool enabled)
+void TForm5::publishState()
 {
-    if (!Form1)
+    if (!Context)
         return;
-    if (QAction *a = Form1->Action(QString::fromLatin1(name)))
-        a->setEnabled(enabled);
-}
-
-void TForm5::setCrop(bool enabled)
-{
-    setCommand("MN_IMAGE_CROP", enabled);
-    if (Form1)
-        if (QWidget *button = Form1->findChild<QWidget *>(QStringLiteral("btn_IMAGE_CROP")))
-            button->setEnabled(enabled);
+    TViewerState state;
+    state.open = !isHidden();
+    state.page = PageIndex;
+    state.hasImage = HasImage();
+    state.depth = m_lastDepth;
+    state.nextPage = m_nextPage;
+    state.previousPage = m_previousPage;
+    state.file = FileIndex;
+    state.nextFile = FileIndex != -1 && m_nextFile;
+    state.previousFile = FileIndex != -1 && m_previousFile;
+    state.selection = !(ViewerSelection == TViewerRect{});
+    Context->SetViewer(state);
 }
 
 void TForm5::refreshDisplay()
@@ -329,14 +309,12 @@ bool TForm5::tracksAway() const
 
 QString TForm5::itemFileName(int index) const
 {
-    QListWidgetItem *item = Form1 ? Form1->ListView1->item(index) : nullptr;
-    return item ? TPageListView::SubItem(item, 0) : QString();
+    return Context ? Context->PageFileName(index) : QString();
 }
 
 QTreeWidgetItem *TForm5::selectedTreeNode() const
 {
-    QTreeWidgetItem *node = Form1 ? Form1->TreeView1->currentItem() : nullptr;
-    return node && node->isSelected() ? node : nullptr;
+    return Context ? Context->SelectedNode() : nullptr;
 }
 
 bool TForm5::writeBack()
@@ -365,14 +343,10 @@ bool TForm5::writeBack()
             return false;
         }
         btnUndo->setEnabled(false);
-        if (Form1 && Form1->ImageManager) {
-            TImageManager *store = Form1->ImageManager;
-            MakeThumbnail(PagePath, store->ThumbnailPathOf(PagePath), m_edit.Current(),
+        if (Context && Context->Store()) {
+            MakeThumbnail(PagePath, Context->Store()->ThumbnailPathOf(PagePath), m_edit.Current(),
                           TPageListView::kThumbWidth, TPageListView::kThumbHeight);
-            // The list may show another file by now: only mark the item of this page.
-            QListWidgetItem *item = Form1->ListView1->item(PageIndex);
-            if (item && QFileInfo(store->GetPagePath(PageIndex)) == QFileInfo(PagePath))
-                TPageListView::SetImageIndex(item, -1);
+            Context->MarkThumbnailStale(PageIndex, PagePath);
         }
         return true;
     } catch (...) {
@@ -430,10 +404,9 @@ void TForm5::ShowPage(int index)
         track_Contrast->setValue(kContrastNeutral);
     }
     ViewerSelection = {};
-    setCrop(false);
 
-    if (index != -1 && Form1 && Form1->ImageManager) {
-        const QString path = Form1->ImageManager->GetPagePath(index);
+    if (index != -1 && Context) {
+        const QString path = Context->PagePath(index);
         if (!path.isEmpty()) {
             std::optional<BusyCursor> busy(std::in_place);
             const FileIdentity identity = FileIdentity::Of(path);
@@ -443,8 +416,7 @@ void TForm5::ShowPage(int index)
             setShownDib(m_edit.Current());
             if (HasImage()) {
                 if (OviscoPicture) {
-                    QAction *lock = Form1->Action(QStringLiteral("MN_ZOOM_LOCK"));
-                    if (lock && lock->isChecked() && SavedZoom != 0) {
+                    if (Context->ZoomLocked() && SavedZoom != 0) {
                         OviscoPicture->setZoom(SavedZoom);
                         OviscoPicture->setScrollPositionX(SavedScrollX);
                         OviscoPicture->setScrollPositionY(SavedScrollY);
@@ -473,9 +445,8 @@ void TForm5::ShowPage(int index)
             SetCurrentFile(AbsoluteIndex(node));
         } else if (level == 2) {
             if (index != -1) {
-                QTreeWidgetItem *file = Form1->ImageManager
-                                            ? Form1->ImageManager->FindChildByName(node, itemFileName(index))
-                                            : nullptr;
+                QTreeWidgetItem *file =
+                    Context->Store() ? Context->Store()->FindChildByName(node, itemFileName(index)) : nullptr;
                 SetCurrentFile(file ? AbsoluteIndex(file) : -1);
             }
         } else {
@@ -488,37 +459,22 @@ void TForm5::ShowPage(int index)
 void TForm5::updatePageCommands(int index)
 {
     if (HGLOBAL dib = ShownDib()) {
-        const int bits = DibBitCount(dib);
-        setCommand("MN_IMAGE_BRIGHTCONTRAST", bits >= 8);
-        btnBrightContrast->setEnabled(bits >= 8);
-        setCommand("MN_IMAGE_TEXT", bits <= 8);
-    } else {
-        setCommand("MN_IMAGE_TEXT", false);
+        m_lastDepth = DibBitCount(dib);
+        btnBrightContrast->setEnabled(m_lastDepth >= 8);
     }
-
-    bool next = false, previous = false;
-    if (index != -1 && Form1) {
+    m_nextPage = m_previousPage = false;
+    if (index != -1 && Context) {
         const QString name = itemFileName(index);
-        next = index + 1 < Form1->ListView1->count() && itemFileName(index + 1) == name;
-        previous = index >= 1 && itemFileName(index - 1) == name;
+        m_nextPage = index + 1 < Context->PageCount() && itemFileName(index + 1) == name;
+        m_previousPage = index >= 1 && itemFileName(index - 1) == name;
     }
-    setCommand("MN_NAVIGATION_NEXTPAGE", next);
-    setCommand("MN_NAVIGATION_PREVIOUSPAGE", previous);
-    setCommand("MN_NAVIGATION_FIRSTPAGE", previous);
-    setCommand("MN_NAVIGATION_LASTPAGE", next);
-    btn_NextPage->setEnabled(next);
-    btn_PreviousPage->setEnabled(previous);
-    btn_FirstPage->setEnabled(previous);
-    btn_LastPage->setEnabled(next);
-
-    // A page that could not be shown leaves nothing to zoom.
-    const bool zoom = index != -1 && HasImage();
-    for (const char *name : {"MN_ZOOM_IN", "MN_ZOOM_FITWIDTH", "MN_ZOOM_FITHEIGHT", "MN_ZOOM_OUT",
-                             "MN_ZOOM_BESTFIT", "MN_ZOOM_ACTUALSIZE", "MN_ZOOM_25", "MN_ZOOM_50",
-                             "MN_ZOOM_75", "MN_ZOOM_100", "MN_ZOOM_200", "MN_ZOOM_400"})
-        setCommand(name, zoom);
-    if (zoom)
+    btn_NextPage->setEnabled(m_nextPage);
+    btn_PreviousPage->setEnabled(m_previousPage);
+    btn_FirstPage->setEnabled(m_previousPage);
+    btn_LastPage->setEnabled(m_nextPage);
+    if (index != -1)
         showZoomText();
+    publishState();
 }
 
 void TForm5::SetCurrentFile(int n)
@@ -526,26 +482,21 @@ void TForm5::SetCurrentFile(int n)
     if (n == FileIndex)
         return;
     FileIndex = n;
-    QTreeWidgetItem *node = n == -1 || !Form1 ? nullptr : NodeAtAbsoluteIndex(Form1->TreeView1, n);
-    if (!node) {
-        for (const char *name : {"MN_NAVIGATION_FIRSTFILE", "MN_NAVIGATION_PREVIOUSFILE",
-                                 "MN_NAVIGATION_NEXTFILE", "MN_NAVIGATION_LASTFILE"})
-            setCommand(name, false);
-        return;
+    QTreeWidgetItem *node = n == -1 || !Context ? nullptr : Context->NodeAt(n);
+    if (node) {
+        QTreeWidgetItem *parent = node->parent();
+        QTreeWidget *tree = node->treeWidget();
+        const int row = parent ? parent->indexOfChild(node) : tree->indexOfTopLevelItem(node);
+        const int siblings = parent ? parent->childCount() : tree->topLevelItemCount();
+        m_nextFile = row + 1 < siblings;
+        m_previousFile = row > 0;
+        // Without a current file the buttons keep their states; the menu entries go off.
+        btn_FirstFile->setEnabled(m_previousFile);
+        btn_LastFile->setEnabled(m_nextFile);
+        btn_PreviousFile->setEnabled(m_previousFile);
+        btn_NextFile->setEnabled(m_nextFile);
     }
-    QTreeWidgetItem *parent = node->parent();
-    const int row = parent ? parent->indexOfChild(node) : Form1->TreeView1->indexOfTopLevelItem(node);
-    const int siblings = parent ? parent->childCount() : Form1->TreeView1->topLevelItemCount();
-    const bool next = row + 1 < siblings;
-    const bool previous = row > 0;
-    setCommand("MN_NAVIGATION_NEXTFILE", next);
-    setCommand("MN_NAVIGATION_PREVIOUSFILE", previous);
-    setCommand("MN_NAVIGATION_FIRSTFILE", previous);
-    setCommand("MN_NAVIGATION_LASTFILE", next);
-    btn_FirstFile->setEnabled(previous);
-    btn_LastFile->setEnabled(next);
-    btn_PreviousFile->setEnabled(previous);
-    btn_NextFile->setEnabled(next);
+    publishState();
 }
 
 TCodecImage TForm5::GetViewerImage() const
@@ -555,8 +506,8 @@ TCodecImage TForm5::GetViewerImage() const
 
 void TForm5::SetViewerImage(const TCodecImage &image)
 {
-    setCrop(false);
     ViewerSelection = {};
+    publishState();
     if (OviscoPicture && OviscoPicture->SelectionRect()) {
         OviscoPicture->setSelectionRect(false);
         OviscoPicture->setSelectionRect(true);
@@ -644,17 +595,7 @@ void TForm5::OpenViewer()
     Busy = false;
     show();
     raise();
-    if (!Form1)
-        return;
-    if (QAction *a = Form1->Action(QStringLiteral("MN_VIEW_SINGLE")))
-        a->setChecked(true);
-    for (const char *name : {"MN_VIEW_LIST", "MN_VIEW_THUMBNAIL"})
-        if (QAction *a = Form1->Action(QString::fromLatin1(name)))
-            a->setChecked(false);
-    for (const char *name : {"MN_EDIT_SELECTALL", "MN_EDIT_INVERTSELECTION", "MN_IMAGE_SEARCHBLANKPAGE"})
-        setCommand(name, false);
-    if (QWidget *button = Form1->findChild<QWidget *>(QStringLiteral("btn_IMAGE_SEARCHBLANKPAGE")))
-        button->setEnabled(false);
+    publishState();
 }
 
 void TForm5::CloseViewer()
@@ -662,31 +603,9 @@ void TForm5::CloseViewer()
     ShowPage(-1);
     SetCurrentFile(-1);
     hide();
-    if (!Form1)
-        return;
-    TPageListView *list = Form1->ListView1;
-    if (QAction *a = Form1->Action(QStringLiteral("MN_VIEW_SINGLE")))
-        a->setChecked(false);
-    const bool icons = list->viewMode() == QListView::IconMode;
-    if (QAction *a = Form1->Action(QStringLiteral("MN_VIEW_THUMBNAIL")))
-        a->setChecked(icons);
-    if (QAction *a = Form1->Action(QStringLiteral("MN_VIEW_LIST")))
-        a->setChecked(!icons);
-    setCommand("MN_EDIT_SELECTALL", true);
-    setCommand("MN_EDIT_INVERTSELECTION", true);
-    const bool pages = list->count() > 0;
-    setCommand("MN_IMAGE_SEARCHBLANKPAGE", pages);
-    if (QWidget *button = Form1->findChild<QWidget *>(QStringLiteral("btn_IMAGE_SEARCHBLANKPAGE")))
-        button->setEnabled(pages);
-    const QList<QListWidgetItem *> selected = list->selectedItems();
-    if (!selected.isEmpty()) {
-        QListWidgetItem *first = selected.first();
-        for (QListWidgetItem *item : selected)
-            if (list->row(item) < list->row(first))
-                first = item;
-        list->setCurrentItem(first, QItemSelectionModel::NoUpdate);
-    }
-    list->setFocus();
+    publishState();
+    if (Context)
+        Context->FocusFirstSelectedPage();
 }
 
 // ---- Page and file navigation ----
@@ -705,11 +624,11 @@ void TForm5::btn_FirstPageClick()
 
 void TForm5::btn_LastPageClick()
 {
-    if (PageIndex < 0 || !Form1)
+    if (PageIndex < 0 || !Context)
         return;
     const QString name = itemFileName(PageIndex);
     int i = PageIndex;
-    while (i + 1 < Form1->ListView1->count() && itemFileName(i + 1) == name)
+    while (i + 1 < Context->PageCount() && itemFileName(i + 1) == name)
         ++i;
     if (i != PageIndex)
         ShowPage(i);
@@ -717,24 +636,24 @@ void TForm5::btn_LastPageClick()
 
 void TForm5::btn_NextPageClick()
 {
-    if (PageIndex < 0 || !Form1)
+    if (PageIndex < 0 || !Context)
         return;
-    if (PageIndex + 1 < Form1->ListView1->count() && itemFileName(PageIndex + 1) == itemFileName(PageIndex))
-        Form1->ListView1->setCurrentRow(PageIndex + 1);
+    if (PageIndex + 1 < Context->PageCount() && itemFileName(PageIndex + 1) == itemFileName(PageIndex))
+        Context->SelectPage(PageIndex + 1);
 }
 
 void TForm5::btn_PreviousPageClick()
 {
-    if (PageIndex < 1 || !Form1)
+    if (PageIndex < 1 || !Context)
         return;
     if (itemFileName(PageIndex - 1) == itemFileName(PageIndex))
-        Form1->ListView1->setCurrentRow(PageIndex - 1);
+        Context->SelectPage(PageIndex - 1);
 }
 
 // First, last (delta 0) or neighbouring file (delta -1 / +1).
 void TForm5::fileStep(bool first, bool last, int delta)
 {
-    if (FileIndex == -1 || !Form1)
+    if (FileIndex == -1 || !Context)
         return;
     QTreeWidgetItem *node = selectedTreeNode();
     if (!node)
@@ -742,7 +661,6 @@ void TForm5::fileStep(bool first, bool last, int delta)
     int level = 0;
     for (const QTreeWidgetItem *p = node->parent(); p; p = p->parent())
         ++level;
-    TPageListView *list = Form1->ListView1;
     if (level == 3) {
         QTreeWidgetItem *folder = node->parent();
         QTreeWidgetItem *target = nullptr;
@@ -753,7 +671,7 @@ void TForm5::fileStep(bool first, bool last, int delta)
         else
             target = folder->child(folder->indexOfChild(node) + delta);
         if (target && target != node)
-            Form1->TreeView1->setCurrentItem(target);
+            Context->SelectNode(target);
         return;
     }
     if (level != 2)
@@ -764,7 +682,7 @@ void TForm5::fileStep(bool first, bool last, int delta)
     } else if (last) {
         target = node->child(node->childCount() - 1);
     } else {
-        QTreeWidgetItem *current = NodeAtAbsoluteIndex(Form1->TreeView1, FileIndex);
+        QTreeWidgetItem *current = Context->NodeAt(FileIndex);
         QTreeWidgetItem *parent = current ? current->parent() : nullptr;
         if (parent)
             target = parent->child(parent->indexOfChild(current) + delta);
@@ -772,11 +690,11 @@ void TForm5::fileStep(bool first, bool last, int delta)
     if (!target)
         return;
     const int item =
-        Form1->ImageManager ? Form1->ImageManager->FindPageItem(target->text(0), QStringLiteral("1"), 0) : -1;
+        Context->Store() ? Context->Store()->FindPageItem(target->text(0), QStringLiteral("1"), 0) : -1;
     if (item >= 0) {
-        list->setCurrentRow(item);
+        Context->SelectPage(item);
     } else {
-        list->clearSelection();
+        Context->ClearPageSelection();
         SetCurrentFile(AbsoluteIndex(target));
     }
 }
@@ -877,19 +795,17 @@ void TForm5::btn_moveClick()
     btn_move->setChecked(true);
     btn_selectrect->setChecked(false);
     ViewerSelection = {};
-    setCrop(false);
+    publishState();
 }
 
 void TForm5::OviscoPictureSelectionDrawn(int left, int top, int right, int bottom)
 {
-    if (left == right || top == bottom) {
-        setCrop(false);
+    if (left == right || top == bottom)
         ViewerSelection = {};
-        return;
-    }
-    ViewerSelection = {std::min(left, right), std::min(top, bottom), std::max(left, right),
-                       std::max(top, bottom)};
-    setCrop(true);
+    else
+        ViewerSelection = {std::min(left, right), std::min(top, bottom), std::max(left, right),
+                           std::max(top, bottom)};
+    publishState();
 }
 
 void TForm5::btnUndoClick()

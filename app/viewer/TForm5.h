@@ -1,4 +1,5 @@
 #pragma once
+#include "CatalogContext.h"
 #include "ImageFiles.h"
 #include "PageEditSession.h"
 // The page viewer: shows one page of the page list in single-page mode, lets the image
@@ -16,7 +17,6 @@ class QToolButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 class OviscoControl;
-class TForm1;
 class TFormBrightContrast;
 
 // A selection in page pixels from the top-left, ordered (Left <= Right, Top <= Bottom).
@@ -25,15 +25,11 @@ struct TViewerRect {
     bool operator==(const TViewerRect &) const = default;
 };
 
-// Position of a node in the whole catalogue tree counted in display order, the root
-// being 0; -1 for none.
-int AbsoluteIndex(const QTreeWidgetItem *node);
-QTreeWidgetItem *NodeAtAbsoluteIndex(QTreeWidget *tree, int index);
-
 class TForm5 : public QWidget {
     Q_OBJECT
 public:
-    explicit TForm5(TForm1 *form1, QWidget *parent = nullptr);
+    // Context is the catalogue the viewer works on; without one it shows nothing.
+    explicit TForm5(TCatalogContext *context, QWidget *parent = nullptr);
     ~TForm5() override;
 
     // Shows page-list item Index, or nothing for -1; a changed page is written back first.
@@ -103,7 +99,7 @@ public:
     int SavedScrollX = 0, SavedScrollY = 0;
     TViewerRect ViewerSelection;
 
-    TForm1 *Form1;
+    TCatalogContext *Context;
     // The image-view control; null when the control could not be loaded.
     OviscoControl *OviscoPicture = nullptr;
     QLabel *MissingNotice = nullptr;
@@ -127,8 +123,8 @@ private:
     void showZoomText();
     void zoomStep(bool in);
     void fitTo(int mode);
-    void setCommand(const char *name, bool enabled);
-    void setCrop(bool enabled);
+    // Tells the context what the viewer now knows; the command rules follow from it.
+    void publishState();
     void refreshDisplay();
     bool tracksAway() const;
     // Writes the shown image to the page's file; true once it is there.
@@ -144,4 +140,7 @@ private:
 
     HGLOBAL m_shownWithoutControl = nullptr; // the shown image when the control is missing
     PageEditSession m_edit;
+    int m_lastDepth = 0; // bits per pixel of the last page shown
+    bool m_nextPage = false, m_previousPage = false;
+    bool m_nextFile = false, m_previousFile = false;
 };

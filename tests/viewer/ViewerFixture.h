@@ -49,7 +49,7 @@ protected:
         }
         BeforeWindows();
         form = std::make_unique<TForm1>();
-        viewer = new TForm5(form.get());
+        viewer = new TForm5(form->Context());
         form->ConnectViewer(viewer);
         form->resize(1000, 700);
         form->show();

@@ -140,7 +140,7 @@ int main(int argc, char **argv)
     bool ok = true;
     {
         TForm1 form;
-        auto *viewer = new TForm5(&form);
+        auto *viewer = new TForm5(form.Context());
         form.ConnectViewer(viewer);
         form.resize(1200, 940);
         form.move(30, 30);

@@ -1,4 +1,4 @@
-#include "CommandTable.h"
+#include "CommandIcons.h"
 
 #include <QHash>
 #include <QIcon>
