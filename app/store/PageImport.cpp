@@ -22,10 +22,14 @@
 #include <QUuid>
 #include <QWidget>
 
+#include <atomic>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 
 namespace {
+
+std::atomic<void (*)(const QString &, TThumbnailStep)> thumbnailHook{nullptr};
 
 bool modificationTime(const QString &name, timespec &time)
 {
@@ -61,6 +65,11 @@ bool placeholderThumbnail(const QString &pageFile, const QString &thumbFile)
 
 } // namespace
 
+void SetThumbnailHook(void (*hook)(const QString &pageFile, TThumbnailStep step))
+{
+    thumbnailHook = hook;
+}
+
 bool ThumbnailIsCurrent(const QString &pageFile, const QString &thumbFile)
 {
     timespec page{}, thumb{};
@@ -70,6 +79,8 @@ bool ThumbnailIsCurrent(const QString &pageFile, const QString &thumbFile)
 
 bool MakeThumbnail(const QString &pageFile, const QString &thumbFile, HGLOBAL dib, int width, int height)
 {
+    if (auto *hook = thumbnailHook.load())
+        hook(pageFile, TThumbnailStep::Begun);
     try {
         QDir().mkpath(QFileInfo(thumbFile).path());
         TCodecImage loaded{};
@@ -81,6 +92,8 @@ bool MakeThumbnail(const QString &pageFile, const QString &thumbFile, HGLOBAL di
         }
         arkavo::GlobalBlock reduced(dib ? Thumbnail(dib, width, height) : nullptr);
         owned.reset();
+        if (auto *hook = thumbnailHook.load())
+            hook(pageFile, TThumbnailStep::Reduced);
         if (reduced) {
             const TCodecImage thumb{loaded.XResolution, loaded.YResolution, reduced.get()};
             if (SaveBMP(&thumb, QFile::encodeName(thumbFile).constData()) == 1 &&

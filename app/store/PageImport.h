@@ -16,6 +16,11 @@ class TImageManager;
 // dated like the page is in place.
 bool MakeThumbnail(const QString &pageFile, const QString &thumbFile, HGLOBAL dib, int width, int height);
 
+// Test seam: called on the making thread when a thumbnail is begun, and again once the
+// page's picture is reduced, before it is written. Null (the default) for none.
+enum class TThumbnailStep { Begun, Reduced };
+void SetThumbnailHook(void (*hook)(const QString &pageFile, TThumbnailStep step));
+
 // Whether ThumbFile exists and carries exactly PageFile's modification time.
 bool ThumbnailIsCurrent(const QString &pageFile, const QString &thumbFile);
 
