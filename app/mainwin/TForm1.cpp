@@ -864,13 +864,20 @@ void TForm1::flushThumbnails()
     }
 }
 
-void TForm1::thumbnailLoaded(const QString &pageFile, int row, quint64 generation, const QImage &picture)
+void TForm1::thumbnailLoaded(const QString &pageFile, int row, quint64 generation, const TPageStamp &page,
+                             const QImage &picture)
 {
     m_thumbnailKick->start(); // the next visible items, once this one is placed
     QListWidgetItem *item = ListView1->item(row);
-    // A picture asked for before the list was reloaded or rearranged is dropped.
+    // A picture asked for before the list was reloaded or rearranged is dropped, and so is
+    // one whose page file was replaced meanwhile: renumbering gives the name to another
+    // page without reloading the list. The item is then asked for again.
     if (generation != m_listGeneration || !item || TPageListView::ImageIndex(item) != -1 ||
         ImageManager->GetPagePath(row) != pageFile)
+        return;
+    TPageStamp now;
+    PageStampOf(pageFile, now);
+    if (now != page)
         return;
     // The cache holds at most 51 pictures and is emptied rather than trimmed; on a screen
     // showing more items than that it holds one screenful, so a still list never reloads.

@@ -25,6 +25,7 @@ class QTreeWidget;
 class QTreeWidgetItem;
 class QItemSelection;
 class TImageManager;
+struct TPageStamp;
 class TPageListView;
 
 // A list of same-sized pictures (thumbnails, tree and command pictures).
@@ -135,7 +136,8 @@ private:
     QStringList chooseImportFiles();
     void importWithListFrozen(const std::function<void()> &work);
     void placeProgressBar();
-    void thumbnailLoaded(const QString &pageFile, int row, quint64 generation, const QImage &picture);
+    void thumbnailLoaded(const QString &pageFile, int row, quint64 generation, const TPageStamp &page,
+                         const QImage &picture);
     void flushThumbnails();
 
     void MN_FILE_CLOSEClick();

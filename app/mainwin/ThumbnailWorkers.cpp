@@ -5,8 +5,29 @@
 #include "PageImport.h"
 #include "PageListView.h"
 
+#include <QFile>
+#include <QImageReader>
 #include <QMetaObject>
 #include <QThread>
+
+#include <sys/stat.h>
+
+namespace {
+
+// ThumbFile's picture when it is dated exactly like Page, else null. The date is read from
+// the file opened, so a thumbnail renamed away in between is never taken for this one.
+QImage readThumbnail(const QString &thumbFile, const TPageStamp &page)
+{
+    QFile file(thumbFile);
+    struct stat st {};
+    if (!file.open(QIODevice::ReadOnly) || ::fstat(file.handle(), &st) != 0 ||
+        st.st_mtim.tv_sec != page.Seconds || st.st_mtim.tv_nsec != page.Nanoseconds)
+        return {};
+    QImageReader reader(&file);
+    return reader.read();
+}
+
+} // namespace
 
 TThumbnailWorkers::TThumbnailWorkers(QObject *parent) : QObject(parent)
 {
@@ -32,21 +53,26 @@ bool TThumbnailWorkers::Start(const QString &pageFile, const QString &thumbFile,
     m_running.insert(pageFile);
     const QString placeholder = AppPath + QStringLiteral("unknown-file.bmp");
     m_pool.start([this, pageFile, thumbFile, placeholder, row, tag] {
-        QString file = thumbFile;
-        if (!ThumbnailIsCurrent(pageFile, thumbFile) &&
-            !MakeThumbnail(pageFile, thumbFile, nullptr, TPageListView::kThumbWidth,
-                           TPageListView::kThumbHeight))
-            file = placeholder;
-        QImage picture(file);
+        TPageStamp page;
+        QImage picture;
+        if (PageStampOf(pageFile, page))
+            picture = readThumbnail(thumbFile, page);
+        if (picture.isNull()) {
+            if (MakeThumbnail(pageFile, thumbFile, nullptr, TPageListView::kThumbWidth,
+                              TPageListView::kThumbHeight, &page))
+                picture = readThumbnail(thumbFile, page);
+            else
+                picture = QImage(placeholder);
+        }
         if (!picture.isNull())
             picture = FrameThumbnail(picture);
         // This object waits for every worker before it goes, so it is alive here; a call
         // still queued when it is destroyed is dropped with it.
         QMetaObject::invokeMethod(
             this,
-            [this, pageFile, row, tag, picture] {
+            [this, pageFile, row, tag, page, picture] {
                 m_running.remove(pageFile);
-                emit Loaded(pageFile, row, tag, picture);
+                emit Loaded(pageFile, row, tag, page, picture);
             },
             Qt::QueuedConnection);
     });

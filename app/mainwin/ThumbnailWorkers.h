@@ -2,6 +2,8 @@
 // Makes and reads page thumbnails on worker threads. The page list asks for the pictures
 // of the items it shows; each picture is decoded (or read from its thumbnail file),
 // framed and handed back to the GUI thread, which only has to put it on the item.
+#include "PageImport.h"
+
 #include <QImage>
 #include <QObject>
 #include <QSet>
@@ -29,8 +31,10 @@ public:
     void WaitForDone();
 
 signals:
-    // Picture is null when neither the thumbnail nor the placeholder could be read.
-    void Loaded(const QString &pageFile, int row, quint64 tag, const QImage &picture);
+    // Picture is null when neither the thumbnail nor the placeholder could be read. Page is
+    // the page file it was made for: pages are renamed and deleted while the workers run,
+    // so it belongs to the item only while the item's page is still that file.
+    void Loaded(const QString &pageFile, int row, quint64 tag, const TPageStamp &page, const QImage &picture);
 
 private:
     QThreadPool m_pool;

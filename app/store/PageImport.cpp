@@ -22,10 +22,14 @@
 #include <QUuid>
 #include <QWidget>
 
+#include <atomic>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 
 namespace {
+
+std::atomic<void (*)(const QString &, TThumbnailStep)> thumbnailHook{nullptr};
 
 bool modificationTime(const QString &name, timespec &time)
 {
@@ -36,30 +40,78 @@ bool modificationTime(const QString &name, timespec &time)
     return true;
 }
 
-// Gives Target exactly Source's modification time, nanoseconds included.
-bool copyModificationTime(const QString &source, const QString &target)
-{
-    timespec times[2];
-    times[0].tv_sec = 0;
-    times[0].tv_nsec = UTIME_OMIT;
-    if (!modificationTime(source, times[1]))
-        return false;
-    return ::utimensat(AT_FDCWD, QFile::encodeName(target).constData(), times, 0) == 0;
-}
-
 QString sevenDigits(int n)
 {
     return QString("%1").arg(n, 7, 10, QChar('0'));
 }
 
-bool placeholderThumbnail(const QString &pageFile, const QString &thumbFile)
+bool stampTime(const QString &file, const TPageStamp &page)
 {
-    if (!StoreFiles().Copy(AppPath + "unknown-file.bmp", thumbFile))
+    const timespec times[2] = {{0, UTIME_OMIT}, {time_t(page.Seconds), long(page.Nanoseconds)}};
+    return ::utimensat(AT_FDCWD, QFile::encodeName(file).constData(), times, 0) == 0;
+}
+
+bool isStill(const QString &pageFile, const TPageStamp &page)
+{
+    TPageStamp now;
+    return PageStampOf(pageFile, now) && now == page;
+}
+
+// The folders of Path that do not exist yet, deepest first.
+QStringList missingFolders(const QString &path)
+{
+    QStringList missing;
+    for (QString d = path; !QFileInfo::exists(d);) {
+        missing << d;
+        const QString up = QFileInfo(d).path();
+        if (up == d)
+            break;
+        d = up;
+    }
+    return missing;
+}
+
+// Puts the picture written as Scratch in place as ThumbFile, dated like Page, provided the
+// page file is still the one it was made from: the GUI thread renumbers and deletes pages
+// at any moment, and a picture it overtook would count as current for the page that took
+// the name.
+bool placeThumbnail(const QString &pageFile, const TPageStamp &page, const QString &scratch,
+                    const QString &thumbFile)
+{
+    struct stat own {};
+    if (!stampTime(scratch, page) || ::stat(QFile::encodeName(scratch).constData(), &own) != 0 ||
+        !isStill(pageFile, page))
         return false;
-    return copyModificationTime(pageFile, thumbFile) && ThumbnailIsCurrent(pageFile, thumbFile);
+    if (::rename(QFile::encodeName(scratch).constData(), QFile::encodeName(thumbFile).constData()) != 0)
+        return false;
+    if (isStill(pageFile, page))
+        return true;
+    // Overtaken between the check and the rename. A rename of the page may already have
+    // carried the picture along to the page's new name; only a picture still here goes.
+    struct stat there {};
+    if (::stat(QFile::encodeName(thumbFile).constData(), &there) == 0 && there.st_dev == own.st_dev &&
+        there.st_ino == own.st_ino)
+        QFile::remove(thumbFile);
+    return false;
 }
 
 } // namespace
+
+void SetThumbnailHook(void (*hook)(const QString &pageFile, TThumbnailStep step))
+{
+    thumbnailHook = hook;
+}
+
+bool PageStampOf(const QString &file, TPageStamp &stamp)
+{
+    stamp = {};
+    struct stat st {};
+    if (::stat(QFile::encodeName(file).constData(), &st) != 0)
+        return false;
+    stamp = {quint64(st.st_dev), quint64(st.st_ino), qint64(st.st_size), qint64(st.st_mtim.tv_sec),
+             qint64(st.st_mtim.tv_nsec)};
+    return true;
+}
 
 bool ThumbnailIsCurrent(const QString &pageFile, const QString &thumbFile)
 {
@@ -68,29 +120,63 @@ bool ThumbnailIsCurrent(const QString &pageFile, const QString &thumbFile)
            page.tv_sec == thumb.tv_sec && page.tv_nsec == thumb.tv_nsec;
 }
 
-bool MakeThumbnail(const QString &pageFile, const QString &thumbFile, HGLOBAL dib, int width, int height)
+bool MakeThumbnail(const QString &pageFile, const QString &thumbFile, HGLOBAL dib, int width, int height,
+                   TPageStamp *made)
 {
-    try {
-        QDir().mkpath(QFileInfo(thumbFile).path());
-        TCodecImage loaded{};
-        arkavo::GlobalBlock owned; // the page loaded here; a passed-in bitmap stays the caller's
-        if (!dib) {
-            if (LoadFile(QFile::encodeName(pageFile).constData(), &loaded, 0) > 0)
-                owned.reset(loaded.Dib);
-            dib = owned.get();
-        }
-        arkavo::GlobalBlock reduced(dib ? Thumbnail(dib, width, height) : nullptr);
-        owned.reset();
-        if (reduced) {
-            const TCodecImage thumb{loaded.XResolution, loaded.YResolution, reduced.get()};
-            if (SaveBMP(&thumb, QFile::encodeName(thumbFile).constData()) == 1 &&
-                copyModificationTime(pageFile, thumbFile) && ThumbnailIsCurrent(pageFile, thumbFile))
-                return true;
-        }
-        return placeholderThumbnail(pageFile, thumbFile);
-    } catch (...) {
+    if (auto *hook = thumbnailHook.load())
+        hook(pageFile, TThumbnailStep::Begun);
+    TPageStamp page;
+    const bool exists = PageStampOf(pageFile, page);
+    if (made)
+        *made = page;
+    if (!exists)
         return false;
+    const QString folder = QFileInfo(thumbFile).path();
+    // Hidden, and not named like a page, so nothing that lists thumbnails picks it up.
+    const QString scratch = folder + "/.thumb-" + QUuid::createUuid().toString(QUuid::WithoutBraces) + ".bmp";
+    QStringList created;
+    const bool placed = [&]() -> bool {
+        try {
+            TCodecImage loaded{};
+            arkavo::GlobalBlock owned; // the page loaded here; a passed-in bitmap stays the caller's
+            if (!dib) {
+                if (LoadFile(QFile::encodeName(pageFile).constData(), &loaded, 0) > 0)
+                    owned.reset(loaded.Dib);
+                dib = owned.get();
+            }
+            arkavo::GlobalBlock reduced(dib ? Thumbnail(dib, width, height) : nullptr);
+            owned.reset();
+            if (auto *hook = thumbnailHook.load())
+                hook(pageFile, TThumbnailStep::Reduced);
+            // Made only now, and only for a page still there: a page deleted or renamed
+            // meanwhile must not bring its thumbnail folder back.
+            created = missingFolders(folder);
+            if (!created.isEmpty() && (!isStill(pageFile, page) || !QDir().mkpath(folder)))
+                return false;
+            bool written = false;
+            if (reduced) {
+                const TCodecImage thumb{loaded.XResolution, loaded.YResolution, reduced.get()};
+                written = SaveBMP(&thumb, QFile::encodeName(scratch).constData()) == 1;
+            }
+            if (!written) {
+                QFile::remove(scratch);
+                written = StoreFiles().Copy(AppPath + "unknown-file.bmp", scratch);
+            }
+            return written && placeThumbnail(pageFile, page, scratch, thumbFile);
+        } catch (...) {
+            return false;
+        }
+    }();
+    if (placed)
+        return true;
+    QFile::remove(scratch);
+    if (!QFileInfo::exists(pageFile)) {
+        for (const QString &d : created)
+            QDir().rmdir(d);
+        if (!QFileInfo::exists(QFileInfo(pageFile).path()))
+            QDir().rmdir(folder); // its removal may have failed on the scratch file
     }
+    return false;
 }
 
 int ImportPages(TImageManager &store, const QStringList &sources, const QString &appName, int fileOrder,

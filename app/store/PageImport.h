@@ -3,6 +3,7 @@
 // itself, kept here as plain functions so they run without a window.
 #include "globalmem.h"
 #include <QString>
+#include <QtGlobal>
 #include <QStringList>
 
 class QProgressBar;
@@ -10,11 +11,33 @@ class QStatusBar;
 class QWidget;
 class TImageManager;
 
+// What tells one page file from another at the same path: the file itself (device and
+// inode), its size and its modification time. All zero for a file that is not there.
+struct TPageStamp {
+    quint64 Device = 0;
+    quint64 Inode = 0;
+    qint64 Size = 0;
+    qint64 Seconds = 0;
+    qint64 Nanoseconds = 0;
+    bool operator==(const TPageStamp &) const = default;
+};
+
+// False, with an all-zero stamp, when File cannot be examined.
+bool PageStampOf(const QString &file, TPageStamp &stamp);
+
 // Writes the thumbnail of PageFile (its first page, or Dib when given; Dib stays with
 // the caller) scaled into Width x Height, dated like the page. When the page cannot be
 // reduced, a copy of AppPath + "unknown-file.bmp" takes its place. True when a thumbnail
-// dated like the page is in place.
-bool MakeThumbnail(const QString &pageFile, const QString &thumbFile, HGLOBAL dib, int width, int height);
+// dated like the page is in place. The picture goes in place only if the page file is
+// still the one it was made from, and the thumbnail folder is created only for a page
+// that is there; Made receives the stamp of the page the thumbnail was made for.
+bool MakeThumbnail(const QString &pageFile, const QString &thumbFile, HGLOBAL dib, int width, int height,
+                   TPageStamp *made = nullptr);
+
+// Test seam: called on the making thread when a thumbnail is begun, and again once the
+// page's picture is reduced, before it is written. Null (the default) for none.
+enum class TThumbnailStep { Begun, Reduced };
+void SetThumbnailHook(void (*hook)(const QString &pageFile, TThumbnailStep step));
 
 // Whether ThumbFile exists and carries exactly PageFile's modification time.
 bool ThumbnailIsCurrent(const QString &pageFile, const QString &thumbFile);
