@@ -864,7 +864,7 @@ void TForm1::flushThumbnails()
     }
 }
 
-void TForm1::thumbnailLoaded(const QString &pageFile, int row, quint64 generation, const TPageStamp &page,
+void TForm1::thumbnailLoaded(const QString &pageFile, int row, quint64 generation, const FileIdentity &page,
                              const QImage &picture)
 {
     m_thumbnailKick->start(); // the next visible items, once this one is placed
@@ -875,9 +875,7 @@ void TForm1::thumbnailLoaded(const QString &pageFile, int row, quint64 generatio
     if (generation != m_listGeneration || !item || TPageListView::ImageIndex(item) != -1 ||
         ImageManager->GetPagePath(row) != pageFile)
         return;
-    TPageStamp now;
-    PageStampOf(pageFile, now);
-    if (now != page)
+    if (FileIdentity::Of(pageFile) != page)
         return;
     // The cache holds at most 51 pictures and is emptied rather than trimmed; on a screen
     // showing more items than that it holds one screenful, so a still list never reloads.

@@ -25,7 +25,7 @@ class QTreeWidget;
 class QTreeWidgetItem;
 class QItemSelection;
 class TImageManager;
-struct TPageStamp;
+struct FileIdentity;
 class TPageListView;
 
 // A list of same-sized pictures (thumbnails, tree and command pictures).
@@ -136,7 +136,7 @@ private:
     QStringList chooseImportFiles();
     void importWithListFrozen(const std::function<void()> &work);
     void placeProgressBar();
-    void thumbnailLoaded(const QString &pageFile, int row, quint64 generation, const TPageStamp &page,
+    void thumbnailLoaded(const QString &pageFile, int row, quint64 generation, const FileIdentity &page,
                          const QImage &picture);
     void flushThumbnails();
 

@@ -16,12 +16,12 @@ namespace {
 
 // ThumbFile's picture when it is dated exactly like Page, else null. The date is read from
 // the file opened, so a thumbnail renamed away in between is never taken for this one.
-QImage readThumbnail(const QString &thumbFile, const TPageStamp &page)
+QImage readThumbnail(const QString &thumbFile, const FileIdentity &page)
 {
     QFile file(thumbFile);
     struct stat st {};
     if (!file.open(QIODevice::ReadOnly) || ::fstat(file.handle(), &st) != 0 ||
-        st.st_mtim.tv_sec != page.Seconds || st.st_mtim.tv_nsec != page.Nanoseconds)
+        st.st_mtim.tv_sec != page.ModifiedSec || st.st_mtim.tv_nsec != page.ModifiedNsec)
         return {};
     QImageReader reader(&file);
     return reader.read();
@@ -53,9 +53,9 @@ bool TThumbnailWorkers::Start(const QString &pageFile, const QString &thumbFile,
     m_running.insert(pageFile);
     const QString placeholder = AppPath + QStringLiteral("unknown-file.bmp");
     m_pool.start([this, pageFile, thumbFile, placeholder, row, tag] {
-        TPageStamp page;
+        FileIdentity page = FileIdentity::Of(pageFile);
         QImage picture;
-        if (PageStampOf(pageFile, page))
+        if (page.Exists)
             picture = readThumbnail(thumbFile, page);
         if (picture.isNull()) {
             if (MakeThumbnail(pageFile, thumbFile, nullptr, TPageListView::kThumbWidth,

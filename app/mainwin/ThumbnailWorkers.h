@@ -34,7 +34,8 @@ signals:
     // Picture is null when neither the thumbnail nor the placeholder could be read. Page is
     // the page file it was made for: pages are renamed and deleted while the workers run,
     // so it belongs to the item only while the item's page is still that file.
-    void Loaded(const QString &pageFile, int row, quint64 tag, const TPageStamp &page, const QImage &picture);
+    void Loaded(const QString &pageFile, int row, quint64 tag, const FileIdentity &page,
+                const QImage &picture);
 
 private:
     QThreadPool m_pool;

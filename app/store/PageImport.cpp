@@ -45,16 +45,16 @@ QString sevenDigits(int n)
     return QString("%1").arg(n, 7, 10, QChar('0'));
 }
 
-bool stampTime(const QString &file, const TPageStamp &page)
+bool stampTime(const QString &file, const FileIdentity &page)
 {
-    const timespec times[2] = {{0, UTIME_OMIT}, {time_t(page.Seconds), long(page.Nanoseconds)}};
+    const timespec times[2] = {{0, UTIME_OMIT}, {time_t(page.ModifiedSec), long(page.ModifiedNsec)}};
     return ::utimensat(AT_FDCWD, QFile::encodeName(file).constData(), times, 0) == 0;
 }
 
-bool isStill(const QString &pageFile, const TPageStamp &page)
+bool isStill(const QString &pageFile, const FileIdentity &page)
 {
-    TPageStamp now;
-    return PageStampOf(pageFile, now) && now == page;
+    const FileIdentity now = FileIdentity::Of(pageFile);
+    return now.Exists && now == page;
 }
 
 // The folders of Path that do not exist yet, deepest first.
@@ -75,7 +75,7 @@ QStringList missingFolders(const QString &path)
 // page file is still the one it was made from: the GUI thread renumbers and deletes pages
 // at any moment, and a picture it overtook would count as current for the page that took
 // the name.
-bool placeThumbnail(const QString &pageFile, const TPageStamp &page, const QString &scratch,
+bool placeThumbnail(const QString &pageFile, const FileIdentity &page, const QString &scratch,
                     const QString &thumbFile)
 {
     struct stat own {};
@@ -102,17 +102,6 @@ void SetThumbnailHook(void (*hook)(const QString &pageFile, TThumbnailStep step)
     thumbnailHook = hook;
 }
 
-bool PageStampOf(const QString &file, TPageStamp &stamp)
-{
-    stamp = {};
-    struct stat st {};
-    if (::stat(QFile::encodeName(file).constData(), &st) != 0)
-        return false;
-    stamp = {quint64(st.st_dev), quint64(st.st_ino), qint64(st.st_size), qint64(st.st_mtim.tv_sec),
-             qint64(st.st_mtim.tv_nsec)};
-    return true;
-}
-
 bool ThumbnailIsCurrent(const QString &pageFile, const QString &thumbFile)
 {
     timespec page{}, thumb{};
@@ -121,15 +110,14 @@ bool ThumbnailIsCurrent(const QString &pageFile, const QString &thumbFile)
 }
 
 bool MakeThumbnail(const QString &pageFile, const QString &thumbFile, HGLOBAL dib, int width, int height,
-                   TPageStamp *made)
+                   FileIdentity *made)
 {
     if (auto *hook = thumbnailHook.load())
         hook(pageFile, TThumbnailStep::Begun);
-    TPageStamp page;
-    const bool exists = PageStampOf(pageFile, page);
+    const FileIdentity page = FileIdentity::Of(pageFile);
     if (made)
         *made = page;
-    if (!exists)
+    if (!page.Exists)
         return false;
     const QString folder = QFileInfo(thumbFile).path();
     // Hidden, and not named like a page, so nothing that lists thumbnails picks it up.

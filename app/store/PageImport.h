@@ -1,6 +1,7 @@
 #pragma once
 // Thumbnails and the import of outside image files: the page work the main window does
 // itself, kept here as plain functions so they run without a window.
+#include "FileIdentity.h"
 #include "globalmem.h"
 #include <QString>
 #include <QtGlobal>
@@ -11,20 +12,6 @@ class QStatusBar;
 class QWidget;
 class TImageManager;
 
-// What tells one page file from another at the same path: the file itself (device and
-// inode), its size and its modification time. All zero for a file that is not there.
-struct TPageStamp {
-    quint64 Device = 0;
-    quint64 Inode = 0;
-    qint64 Size = 0;
-    qint64 Seconds = 0;
-    qint64 Nanoseconds = 0;
-    bool operator==(const TPageStamp &) const = default;
-};
-
-// False, with an all-zero stamp, when File cannot be examined.
-bool PageStampOf(const QString &file, TPageStamp &stamp);
-
 // Writes the thumbnail of PageFile (its first page, or Dib when given; Dib stays with
 // the caller) scaled into Width x Height, dated like the page. When the page cannot be
 // reduced, a copy of AppPath + "unknown-file.bmp" takes its place. True when a thumbnail
@@ -32,7 +19,7 @@ bool PageStampOf(const QString &file, TPageStamp &stamp);
 // still the one it was made from, and the thumbnail folder is created only for a page
 // that is there; Made receives the stamp of the page the thumbnail was made for.
 bool MakeThumbnail(const QString &pageFile, const QString &thumbFile, HGLOBAL dib, int width, int height,
-                   TPageStamp *made = nullptr);
+                   FileIdentity *made = nullptr);
 
 // Test seam: called on the making thread when a thumbnail is begun, and again once the
 // page's picture is reduced, before it is written. Null (the default) for none.
