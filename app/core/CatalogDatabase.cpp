@@ -222,6 +222,25 @@ bool TCatalogConnection::RollbackTrans()
     return ok ? true : fail(errorText(q.lastError()));
 }
 
+bool TCatalogConnection::RunInTransaction(const std::function<bool()> &work)
+{
+    if (!BeginTrans())
+        return false;
+    if (work() && CommitTrans())
+        return true;
+    const QString why = m_lastError;
+    RollbackTrans();
+    return fail(why);
+}
+
+bool TCatalogConnection::ExecuteInTransaction(const QStringList &statements)
+{
+    return RunInTransaction([&] {
+        return std::all_of(statements.begin(), statements.end(),
+                           [this](const QString &sql) { return Execute(sql); });
+    });
+}
+
 // Changes a column's declared type by rebuilding the table: every stored value must
 // convert to the new type, otherwise nothing changes.
 bool TCatalogConnection::alterColumn(const QString &table, const QString &column, const QString &type)

@@ -11,6 +11,7 @@
 #include <QVariant>
 #include <QVariantMap>
 
+#include <functional>
 #include <vector>
 
 class TCatalogConnection {
@@ -38,6 +39,11 @@ public:
     bool CommitTrans();
     bool RollbackTrans();
     bool InTransaction() const { return m_transactionDepth > 0; }
+    // Runs Work in a transaction: commits when it returns true, otherwise rolls everything
+    // back. LastError keeps the failing statement's error.
+    bool RunInTransaction(const std::function<bool()> &work);
+    // The statements in order, all or none.
+    bool ExecuteInTransaction(const QStringList &statements);
 
     // User tables, system tables excluded, names as created.
     QStringList TableNames() const;

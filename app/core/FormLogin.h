@@ -1,6 +1,6 @@
 #pragma once
 // The login window. Start-up runs its login action without showing it; the action
-// creates the catalogue file and its tables when they are missing.
+// (OpenCatalog) creates the catalogue file and its tables when they are missing.
 #include <QDialog>
 
 class QLabel;
@@ -27,11 +27,7 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    bool createMissingTables();
     void showFailure(const QString &text, QWidget *focus);
 
     QString m_server;
 };
-
-// The catalogue file below the repository root.
-QString CatalogDatabaseFile();

@@ -3,6 +3,7 @@
 #include "TImageManager.h"
 
 #include "CatalogDatabase.h"
+#include "CatalogSchema.h"
 #include "FieldStore.h"
 #include "Globals.h"
 #include "Messages.h"
@@ -42,11 +43,6 @@ QString RelativeDir(QTreeWidgetItem *node)
     for (QTreeWidgetItem *n = node; n && n->parent(); n = n->parent())
         parts.prepend(n->text(0));
     return parts.join(u'/');
-}
-
-QString ImgTable(int appId, int batchId)
-{
-    return QStringLiteral("IMG") + Num(appId) + u'_' + Num(batchId);
 }
 
 // Why a name cannot be a catalogue name (it is also a directory name), or empty when it can.
@@ -132,12 +128,7 @@ void ClearShown(TImageManager &m)
 // Runs the two statements that put an item at order o and shift the rest, as one change.
 bool ExecuteReorder(const QString &shift, const QString &place)
 {
-    if (!CatalogConnection || !CatalogQuery || !CatalogConnection->BeginTrans())
-        return false;
-    if (CatalogQuery->ExecSQL(shift) && CatalogQuery->ExecSQL(place) && CatalogConnection->CommitTrans())
-        return true;
-    CatalogConnection->RollbackTrans();
-    return false;
+    return CatalogConnection && CatalogConnection->ExecuteInTransaction({shift, place});
 }
 
 // Puts Node in front of its sibling Target: database order first, then the tree.
@@ -193,28 +184,13 @@ QTreeWidgetItem *TImageManager::NewFileType(bool addNode)
                    QStringLiteral("APPNAME"));
     if (name.isEmpty())
         return nullptr;
-    if (!Query->Open(QStringLiteral("Select MAX(APPID) as A1, MAX(APPORDER) as A2 From APP")))
+    const std::optional<CatalogSchema::NewRow> row = CatalogSchema(Connection).AddFileType(name);
+    if (!row)
         return nullptr;
-    const int id = Query->FieldByName(QStringLiteral("A1")).toInt() + 1;
-    const int order = Query->FieldByName(QStringLiteral("A2")).toInt() + 1;
-    if (!Query->Open(QStringLiteral("Select * from APP Where 1=0")) ||
-        !Query->AppendRecord({{QStringLiteral("APPID"), id},
-                              {QStringLiteral("APPNAME"), name},
-                              {QStringLiteral("APPORDER"), order},
-                              {QStringLiteral("FIELDTYPE"), 0}}))
-        return nullptr;
-    Query->Close();
 
     QTreeWidgetItem *node = nullptr;
     if (addNode && TreeView && TreeView->topLevelItemCount() > 0)
-        node = AddNode(TreeView->topLevelItem(0), name, 1, id, order);
-
-    // Definitions left behind by a deleted file type with this id would describe columns the
-    // new value table does not have.
-    ExecQuery->ExecSQL(QStringLiteral("Delete From FIELDDEFINE Where APPID=") + Num(id));
-    if (!ExecQuery->ExecSQL(QStringLiteral("CREATE TABLE INFO") + Num(id) +
-                            QStringLiteral("(BATCHID INTEGER, IMAGEID INTEGER, BZ MEMO NULL)")))
-        return nullptr;
+        node = AddNode(TreeView->topLevelItem(0), name, 1, row->id, row->order);
     ForceRepositoryDir(ImagesPath + name);
     return node;
 }
@@ -251,32 +227,13 @@ QTreeWidgetItem *TImageManager::NewFolder(QTreeWidgetItem *node, const QString &
             return nullptr;
     }
 
-    if (!Query->Open(QStringLiteral("Select MAX(BATCHID) as A1, MAX(BATCHORDER) as A2 From BATCH")))
+    const std::optional<CatalogSchema::NewRow> row = CatalogSchema(Connection).AddFolder(typeId, folderName);
+    if (!row)
         return nullptr;
-    const int id = Query->FieldByName(QStringLiteral("A1")).toInt() + 1;
-    const int order = Query->FieldByName(QStringLiteral("A2")).toInt() + 1;
-
-    if (!Connection->BeginTrans())
-        return nullptr;
-    const bool stored =
-        Query->Open(QStringLiteral("Select * from BATCH Where 1=0")) &&
-        Query->AppendRecord({{QStringLiteral("APPID"), typeId},
-                             {QStringLiteral("BATCHID"), id},
-                             {QStringLiteral("BATCHNAME"), folderName},
-                             {QStringLiteral("BATCHORDER"), order},
-                             {QStringLiteral("STATUS"), 1}}) &&
-        ExecQuery->ExecSQL(
-            QStringLiteral("Create Table ") + ImgTable(typeId, id) +
-            QStringLiteral(" (IMAGEID INTEGER PRIMARY KEY, IMAGENAME CHAR(50), IMAGEORDER INTEGER)"));
-    Query->Close();
-    if (!stored || !Connection->CommitTrans()) {
-        Connection->RollbackTrans();
-        return nullptr;
-    }
 
     QTreeWidgetItem *result = typeNode;
     if (addNode)
-        result = AddNode(typeNode, folderName, 2, id, order);
+        result = AddNode(typeNode, folderName, 2, row->id, row->order);
     ForceRepositoryDir(ImagesPath + typeNode->text(0) + u'/' + folderName);
     return result;
 }
@@ -287,7 +244,7 @@ QTreeWidgetItem *TImageManager::NewFile(QTreeWidgetItem *node, const QString &na
     if (NodeKind(folderNode) != 2)
         return nullptr;
     QTreeWidgetItem *typeNode = folderNode->parent();
-    const QString table = ImgTable(IdOf(typeNode), IdOf(folderNode));
+    const QString table = CatalogSchema::ImgTableName(IdOf(typeNode), IdOf(folderNode));
 
     QString fileName = name;
     if (!fileName.isEmpty()) {
@@ -304,42 +261,23 @@ QTreeWidgetItem *TImageManager::NewFile(QTreeWidgetItem *node, const QString &na
             return nullptr;
     }
 
-    if (!Query->Open(QStringLiteral("Select MAX(IMAGEID) as A1, MAX(IMAGEORDER) as A2 From ") + table))
-        return nullptr;
-    const int id = Query->FieldByName(QStringLiteral("A1")).toInt() + 1;
-    const int order = Query->FieldByName(QStringLiteral("A2")).toInt() + 1;
-    const bool stored =
-        Query->Open(QStringLiteral("Select * from ") + table + QStringLiteral(" Where 1=0")) &&
-        Query->AppendRecord({{QStringLiteral("IMAGEID"), id},
-                             {QStringLiteral("IMAGENAME"), fileName},
-                             {QStringLiteral("IMAGEORDER"), order}});
-    Query->Close();
-    if (!stored)
+    const std::optional<CatalogSchema::NewRow> row =
+        CatalogSchema(Connection).AddFile(IdOf(typeNode), IdOf(folderNode), fileName);
+    if (!row)
         return nullptr;
 
     QTreeWidgetItem *result = folderNode;
     if (addNode)
-        result = AddNode(folderNode, fileName, 3, id, order);
+        result = AddNode(folderNode, fileName, 3, row->id, row->order);
     ForceRepositoryDir(ImagesPath + typeNode->text(0) + u'/' + folderNode->text(0) + u'/' + fileName);
     return result;
 }
 
 void TImageManager::DeleteFileType(int appId, QTreeWidgetItem *node, bool updateView)
 {
-    if (!ExecQuery->ExecSQL(QStringLiteral("Delete From APP Where APPID=") + Num(appId)))
+    // The directories go only once the rows and tables are gone for good.
+    if (!CatalogSchema(Connection).DeleteFileType(appId))
         return;
-    if (Query->Open(QStringLiteral("Select BATCHID from BATCH where APPID=") + Num(appId))) {
-        QList<int> batches;
-        for (; !Query->Eof(); Query->Next())
-            batches << Query->FieldByName(QStringLiteral("BATCHID")).toInt();
-        Query->Close();
-        for (int batchId : batches)
-            ExecQuery->ExecSQL(QStringLiteral("Drop Table ") + ImgTable(appId, batchId));
-    }
-    ExecQuery->ExecSQL(QStringLiteral("Delete from BATCH Where APPID=") + Num(appId));
-    ExecQuery->ExecSQL(QStringLiteral("DROP TABLE INFO") + Num(appId));
-    // The definitions go with the file type: a later one given the same id starts without fields.
-    ExecQuery->ExecSQL(QStringLiteral("Delete From FIELDDEFINE Where APPID=") + Num(appId));
 
     if (!node && TreeView && TreeView->topLevelItemCount() > 0)
         node = FindChildById(TreeView->topLevelItem(0), appId);
@@ -359,11 +297,8 @@ void TImageManager::DeleteFileType(int appId, QTreeWidgetItem *node, bool update
 
 void TImageManager::DeleteFolder(int appId, int batchId, bool updateView, QTreeWidgetItem *node)
 {
-    if (!ExecQuery->ExecSQL(QStringLiteral("Delete From BATCH Where BATCHID=") + Num(batchId)))
+    if (!CatalogSchema(Connection).DeleteFolder(appId, batchId))
         return;
-    ExecQuery->ExecSQL(QStringLiteral("Drop Table ") + ImgTable(appId, batchId));
-    ExecQuery->ExecSQL(QStringLiteral("Delete From INFO") + Num(appId) + QStringLiteral(" Where BATCHID=") +
-                       Num(batchId));
 
     if (!node && TreeView && TreeView->topLevelItemCount() > 0)
         node = FindChildById(FindChildById(TreeView->topLevelItem(0), appId), batchId);
@@ -384,11 +319,8 @@ void TImageManager::DeleteFolder(int appId, int batchId, bool updateView, QTreeW
 
 void TImageManager::DeleteFile(int appId, int batchId, bool updateView, QTreeWidgetItem *node, int imageId)
 {
-    if (!ExecQuery->ExecSQL(QStringLiteral("Delete From ") + ImgTable(appId, batchId) +
-                            QStringLiteral(" Where IMAGEID=") + Num(imageId)))
+    if (!CatalogSchema(Connection).DeleteFile(appId, batchId, imageId))
         return;
-    ExecQuery->ExecSQL(QStringLiteral("Delete From INFO") + Num(appId) + QStringLiteral(" Where BATCHID=") +
-                       Num(batchId) + QStringLiteral(" And IMAGEID=") + Num(imageId));
 
     if (!node && TreeView && TreeView->topLevelItemCount() > 0)
         node =
@@ -451,7 +383,8 @@ void TImageManager::RenameNode(QTreeWidgetItem *node, QString &newName)
         update = QStringLiteral("UPDATE BATCH SET BATCHNAME=") + quoted + QStringLiteral(" WHERE BATCHID=") +
                  Num(id);
     } else {
-        const QString table = ImgTable(IdOf(node->parent()->parent()), IdOf(node->parent()));
+        const QString table =
+            CatalogSchema::ImgTableName(IdOf(node->parent()->parent()), IdOf(node->parent()));
         check = QStringLiteral("Select IMAGEID From ") + table + QStringLiteral(" Where IMAGENAME=") + quoted;
         taken = QStringLiteral("无法重命名 %s,指定的文件名与现有文件重名！");
         update = QStringLiteral("UPDATE ") + table + QStringLiteral(" SET IMAGENAME=") + quoted +
@@ -569,11 +502,12 @@ bool TImageManager::MoveFolderNode(QTreeWidgetItem *node, QTreeWidgetItem *targe
 
     const QString oldRel = RelativeDir(node);
     const QString newRel = RelativeDir(created);
-    const bool moved =
-        CatalogQuery &&
-        CatalogQuery->ExecSQL(QStringLiteral("insert into ") + ImgTable(newAppId, newBatchId) +
-                              QStringLiteral(" Select * from ") + ImgTable(oldAppId, oldBatchId)) &&
-        MoveItemDirectories(*this, oldRel, newRel);
+    const bool moved = CatalogQuery &&
+                       CatalogQuery->ExecSQL(QStringLiteral("insert into ") +
+                                             CatalogSchema::ImgTableName(newAppId, newBatchId) +
+                                             QStringLiteral(" Select * from ") +
+                                             CatalogSchema::ImgTableName(oldAppId, oldBatchId)) &&
+                       MoveItemDirectories(*this, oldRel, newRel);
     if (!moved) {
         // Nothing has left the old folder: take the half-made copy away again.
         DeleteFolder(newAppId, newBatchId, true, created);
@@ -606,7 +540,7 @@ bool TImageManager::MoveFileNode(QTreeWidgetItem *node, QTreeWidgetItem *target)
     QTreeWidgetItem *typeNode = folderNode->parent();
     const int targetKind = NodeKind(target);
     if (targetKind == 3 && target->parent() == folderNode)
-        return ReorderBefore(node, target, ImgTable(IdOf(typeNode), IdOf(folderNode)),
+        return ReorderBefore(node, target, CatalogSchema::ImgTableName(IdOf(typeNode), IdOf(folderNode)),
                              QStringLiteral("IMAGEORDER"), QStringLiteral("IMAGEID"));
     if (targetKind == 3)
         return MoveFileNode(node, target->parent()) && MoveFileNode(node, target);
@@ -632,7 +566,7 @@ bool TImageManager::MoveFileNode(QTreeWidgetItem *node, QTreeWidgetItem *target)
         return false;
     }
     if (newAppId == oldAppId && CatalogCommand)
-        CatalogCommand->ExecSQL(QStringLiteral("Update INFO") + Num(oldAppId) +
+        CatalogCommand->ExecSQL(QStringLiteral("Update ") + CatalogSchema::InfoTableName(oldAppId) +
                                 QStringLiteral(" Set BATCHID=") + Num(newBatchId) +
                                 QStringLiteral(",IMAGEID=") + Num(newImageId) +
                                 QStringLiteral(" Where BATCHID=") + Num(oldBatchId) +

@@ -1,6 +1,7 @@
 #include "FieldStore.h"
 
 #include "CatalogDatabase.h"
+#include "CatalogSchema.h"
 #include "Messages.h"
 
 #include <QRegularExpression>
@@ -28,23 +29,6 @@ const FieldRecord *FindByInName(const FieldDefList &list, const QString &inName)
         if (f && f->InName == inName)
             return f;
     return nullptr;
-}
-
-// Runs the statements in one transaction; everything or nothing.
-bool ExecuteInTransaction(TCatalogConnection *connection, const QStringList &statements)
-{
-    if (!connection->BeginTrans())
-        return false;
-    for (const QString &sql : statements) {
-        if (!connection->Execute(sql)) {
-            connection->RollbackTrans();
-            return false;
-        }
-    }
-    if (connection->CommitTrans())
-        return true;
-    connection->RollbackTrans();
-    return false;
 }
 
 void ShowFieldFailure(const QString &format, const QString &outName)
@@ -133,15 +117,14 @@ void ApplyFieldDefs(TCatalogConnection *connection, int appId, const FieldDefLis
 {
     FieldDefList old;
     LoadFieldDefs(connection, appId, old, false);
-    const QString table = QStringLiteral("INFO%1").arg(appId);
+    const QString table = CatalogSchema::InfoTableName(appId);
 
     for (const FieldRecord *f : old) {
         if (FindByInName(list, f->InName))
             continue;
-        const bool ok =
-            IsColumnName(f->InName) &&
-            ExecuteInTransaction(
-                connection, {QStringLiteral("ALTER TABLE %1 DROP COLUMN %2").arg(table, f->InName),
+        const bool ok = IsColumnName(f->InName) &&
+                        connection->ExecuteInTransaction(
+                            {QStringLiteral("ALTER TABLE %1 DROP COLUMN %2").arg(table, f->InName),
                              QStringLiteral("DELETE FROM FIELDDEFINE WHERE APPID=") + QString::number(appId) +
                                  QStringLiteral(" and INNAME=") + QuotedSqlText(f->InName)});
         if (!ok)
@@ -158,8 +141,7 @@ void ApplyFieldDefs(TCatalogConnection *connection, int appId, const FieldDefLis
         if (FindByInName(old, f->InName)) {
             const bool ok =
                 IsColumnName(f->InName) &&
-                ExecuteInTransaction(
-                    connection,
+                connection->ExecuteInTransaction(
                     {QStringLiteral("ALTER TABLE %1 ALTER COLUMN %2 %3").arg(table, f->InName, type),
                      // Built by concatenation: a display name may itself contain '%'.
                      QStringLiteral("UPDATE FIELDDEFINE SET OUTNAME=") + QuotedSqlText(f->OutName) +
@@ -174,8 +156,7 @@ void ApplyFieldDefs(TCatalogConnection *connection, int appId, const FieldDefLis
         } else {
             const bool ok =
                 IsColumnName(f->InName) &&
-                ExecuteInTransaction(
-                    connection,
+                connection->ExecuteInTransaction(
                     {QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3").arg(table, f->InName, type),
                      QStringLiteral(
                          "INSERT INTO FIELDDEFINE (APPID, INNAME, OUTNAME, FIELDTYPE, FIELDLENGTH, "
@@ -205,9 +186,8 @@ void ReadFieldValues(TCatalogConnection *connection, const FieldDefList &defs, Q
     if (columns.isEmpty())
         return;
     TCatalogQuery query(connection);
-    if (!query.Open(QStringLiteral("Select %1 From INFO%2 Where BATCHID=%3 And IMAGEID=%4")
-                        .arg(columns.join(u','))
-                        .arg(appId)
+    if (!query.Open(QStringLiteral("Select %1 From %2 Where BATCHID=%3 And IMAGEID=%4")
+                        .arg(columns.join(u','), CatalogSchema::InfoTableName(appId))
                         .arg(batchId)
                         .arg(imageId)))
         return;
@@ -224,7 +204,7 @@ bool WriteFieldValues(TCatalogConnection *connection, const FieldDefList &defs, 
             return false;
         columns << f->InName;
     }
-    const QString table = QStringLiteral("INFO%1").arg(appId);
+    const QString table = CatalogSchema::InfoTableName(appId);
     TCatalogQuery query(connection);
     if (!query.Open(QStringLiteral("Select %1BATCHID,IMAGEID From %2 Where BATCHID=%3 And IMAGEID=%4")
                         .arg(columns.isEmpty() ? QString() : columns.join(u',') + u',')

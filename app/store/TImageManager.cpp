@@ -1,6 +1,7 @@
 #include "TImageManager.h"
 
 #include "CatalogDatabase.h"
+#include "CatalogSchema.h"
 #include "FileHelpers.h"
 #include "Globals.h"
 #include "Messages.h"
@@ -165,8 +166,9 @@ void TImageManager::LoadTree(const QString &statusList)
         QTreeWidgetItem *type = root->child(i);
         for (int j = type->childCount() - 1; j >= 0; --j) {
             QTreeWidgetItem *folder = type->child(j);
-            if (!Query->Open("Select * from IMG" + QString::number(NodeData(type)->Id) + "_" +
-                             QString::number(NodeData(folder)->Id) + " Order by IMAGEORDER")) {
+            if (!Query->Open("Select * from " +
+                             CatalogSchema::ImgTableName(NodeData(type)->Id, NodeData(folder)->Id) +
+                             " Order by IMAGEORDER")) {
                 const QString error = Query->LastError();
                 Query->Close();
                 throw std::runtime_error(error.toStdString());

@@ -1,7 +1,7 @@
 #pragma once
 // A catalogue in a temporary repository with a tree, a page list and the store on them.
 #include "CatalogDatabase.h"
-#include "FormLogin.h"
+#include "CatalogSchema.h"
 #include "Globals.h"
 #include "Messages.h"
 #include "PageListView.h"
@@ -31,11 +31,7 @@ protected:
         AppPath = RootPath = QString::fromStdString(root.str());
         Messages::ClearShown();
         Messages::SetResponder([](const MessageRecord &) { return MsgAnswer::Ok; });
-        {
-            TFormLogin login;
-            login.Edit1->setText("Admin");
-            ASSERT_TRUE(login.Button1Click());
-        }
+        ASSERT_EQ(OpenCatalog("Admin", ""), CatalogLogin::LoggedIn);
         tree = std::make_unique<QTreeWidget>();
         list = std::make_unique<TPageListView>();
         list->resize(1000, 800);
@@ -66,17 +62,12 @@ protected:
                  .arg(QuotedSqlText(name))
                  .arg(order)
                  .arg(status));
-        exec(
-            QString(
-                "Create Table IMG%1_%2 (IMAGEID INTEGER PRIMARY KEY, IMAGENAME CHAR(50), IMAGEORDER INTEGER)")
-                .arg(appId)
-                .arg(id));
+        exec(CatalogSchema::CreateImgTableSql(appId, id));
     }
     void addFile(int appId, int batchId, int id, const QString &name, int order)
     {
-        exec(QString("INSERT INTO IMG%1_%2 VALUES(%3, %4, %5)")
-                 .arg(appId)
-                 .arg(batchId)
+        exec(QString("INSERT INTO %1 VALUES(%2, %3, %4)")
+                 .arg(CatalogSchema::ImgTableName(appId, batchId))
                  .arg(id)
                  .arg(QuotedSqlText(name))
                  .arg(order));

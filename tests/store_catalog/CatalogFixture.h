@@ -1,12 +1,11 @@
 #pragma once
-// A fresh catalogue in a temporary repository, created by the start-up login.
+// A fresh catalogue in a temporary repository, created by the login.
 #include "CatalogDatabase.h"
-#include "FormLogin.h"
+#include "CatalogSchema.h"
 #include "Globals.h"
 #include "Messages.h"
 
 #include "QtApp.h"
-#include <QLineEdit>
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
@@ -21,9 +20,7 @@ protected:
         AppPath = RootPath = QString::fromStdString(root.str());
         Messages::ClearShown();
         Messages::SetResponder([](const MessageRecord &) { return MsgAnswer::Ok; });
-        TFormLogin form;
-        form.Edit1->setText(QStringLiteral("Admin"));
-        ASSERT_TRUE(form.Button1Click());
+        ASSERT_EQ(OpenCatalog(QStringLiteral("Admin"), QString()), CatalogLogin::LoggedIn);
     }
     void TearDown() override
     {

@@ -548,6 +548,44 @@ TEST_F(CatalogOps, AFolderWhoseTableCannotBeMadeLeavesNoTrace)
     EXPECT_FALSE(CatalogConnection->InTransaction());
 }
 
+TEST_F(CatalogOps, AFileTypeWhoseTableCannotBeMadeLeavesNoTrace)
+{
+    // A stray table takes the name the next file type's value table would get.
+    ASSERT_TRUE(CatalogConnection->Execute("CREATE TABLE INFO1(X INTEGER)"));
+    EXPECT_EQ(m->NewFileType(true), nullptr);
+    EXPECT_EQ(count("select count(*) from APP"), 0);
+    EXPECT_EQ(root()->childCount(), 0);
+    EXPECT_FALSE(dirExists(pages("新建文件类型(1)")));
+    EXPECT_FALSE(CatalogConnection->InTransaction());
+}
+
+TEST_F(CatalogOps, ARefusedDeleteKeepsRowsTablesPagesAndNodes)
+{
+    QTreeWidgetItem *t = makeType("T");
+    QTreeWidgetItem *folder = m->NewFolder(t, "F", true);
+    QTreeWidgetItem *file = m->NewFile(folder, "A", true);
+    ASSERT_NE(file, nullptr);
+    writePages("T/F/A", 2);
+    ASSERT_TRUE(CatalogConnection->Execute("INSERT INTO INFO1(BATCHID, IMAGEID, BZ) VALUES(1, 1, 'kept')"));
+    // The database refuses the last statement of the file and folder deletes, and one in the
+    // middle of the file type delete.
+    ASSERT_TRUE(CatalogConnection->Execute(
+        "CREATE TRIGGER keep BEFORE DELETE ON INFO1 BEGIN SELECT RAISE(ABORT, 'locked'); END"));
+    m->DeleteFile(1, 1, true, file, idOf(file));
+    m->DeleteFolder(1, idOf(folder), true, folder);
+    ASSERT_TRUE(CatalogConnection->Execute(
+        "CREATE TRIGGER keep_folders BEFORE DELETE ON BATCH BEGIN SELECT RAISE(ABORT, 'locked'); END"));
+    m->DeleteFileType(idOf(t), t, true);
+
+    EXPECT_EQ(captions(root()), QStringList{"T"});
+    EXPECT_EQ(captions(folder), QStringList{"A"});
+    EXPECT_EQ(scalar("select IMAGENAME from IMG1_1"), "A");
+    EXPECT_EQ(scalar("select BZ from INFO1"), "kept");
+    EXPECT_EQ(count("select count(*) from BATCH"), 1);
+    EXPECT_EQ(count("select count(*) from APP"), 1);
+    EXPECT_EQ(pageContents("T/F/A"), QStringList({"T/F/A#1", "T/F/A#2"}));
+}
+
 TEST_F(CatalogOps, MovingAFileOutOfTheShownFolderTakesItsPagesOffTheList)
 {
     QTreeWidgetItem *t = makeType("T");

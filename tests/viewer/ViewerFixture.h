@@ -4,7 +4,7 @@
 // recorded in Asked and answered with Answer.
 #include "CatalogDatabase.h"
 #include "Controls.h"
-#include "FormLogin.h"
+#include "CatalogSchema.h"
 #include "Globals.h"
 #include "Messages.h"
 #include "TForm1.h"
@@ -42,11 +42,7 @@ protected:
             asked << m.text;
             return answer;
         });
-        {
-            TFormLogin login;
-            login.Edit1->setText("Admin");
-            ASSERT_TRUE(login.Button1Click());
-        }
+        ASSERT_EQ(OpenCatalog("Admin", ""), CatalogLogin::LoggedIn);
         BeforeWindows();
         form = std::make_unique<TForm1>();
         viewer = new TForm5(form->Context());
