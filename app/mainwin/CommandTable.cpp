@@ -1,5 +1,7 @@
 #include "CommandTable.h"
 
+#include <QHash>
+
 using K = CommandSpec::Kind;
 
 const std::vector<CommandSpec> &MainCommands()
@@ -173,6 +175,23 @@ const std::vector<CommandSpec> &MainCommands()
         {"PopMenuListView", "PMN_FILE_EMAIL", "发送邮件(&M)...", "", K::Item, false, false},
     };
     return table;
+}
+
+bool InPopup(const CommandSpec &command)
+{
+    // Each entry's menu, by the menu's own name: the chain from an entry ends at the menu
+    // bar or at one of the pop-ups.
+    static const QHash<QString, QString> menuOf = [] {
+        QHash<QString, QString> map;
+        for (const CommandSpec &c : MainCommands())
+            if (*c.name)
+                map.insert(QString::fromLatin1(c.name), QString::fromLatin1(c.menu));
+        return map;
+    }();
+    QString menu = QString::fromLatin1(command.menu);
+    for (int depth = 0; menu != u"MainMenu1" && menuOf.contains(menu) && depth < 16; ++depth)
+        menu = menuOf.value(menu);
+    return menu != u"MainMenu1";
 }
 
 const std::vector<ImageMirror> &ImagePopupMirror()

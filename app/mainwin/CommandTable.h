@@ -21,6 +21,10 @@ struct CommandSpec {
 // Main menu, then the three popups, in display order.
 const std::vector<CommandSpec> &MainCommands();
 
+// Whether the entry sits in a pop-up menu rather than under the menu bar. Its shortcut
+// must then belong to the window, so that it works while the pop-up is closed.
+bool InPopup(const CommandSpec &command);
+
 // The entries of the page-list popup's image submenu, position by position, with the
 // main-menu image item each one stands for (empty for separators).
 struct ImageMirror {

@@ -270,9 +270,7 @@ void TForm1::buildCommands()
         if (!icon.isNull())
             action->setIcon(icon);
         m_actions.insert(name, action);
-        // Shortcuts of menu entries work even while their popup is closed.
-        if (parentName.startsWith(u'P') || parentName == u"I1" || parentName == u"N13" ||
-            parentName == u"R1" || parentName == u"S1" || parentName == u"N5")
+        if (InPopup(c))
             addAction(action);
     }
     // Popup entries show the same pictures as their main-menu namesakes.
@@ -451,32 +449,40 @@ void TForm1::buildToolBars()
     bind(ToolBar5, "btn_IMAGE_SEARCHBLANKPAGE", "MN_IMAGE_SEARCHBLANKPAGE", "自动搜索空白页");
 }
 
+namespace {
+
+// Every command of the main window and the handler it runs.
+struct CommandRoute {
+    std::initializer_list<const char *> names;
+    void (TForm1::*handler)();
+};
+
+const CommandRoute kRoutes[] = {
+    {{"MN_FILE_CLOSE"}, &TForm1::MN_FILE_CLOSEClick},
+    {{"MN_VIEW_STATUSBAR"}, &TForm1::MN_VIEW_STATUSBARClick},
+    {{"MN_EDIT_SELECTALL"}, &TForm1::MN_EDIT_SELECTALLClick},
+    {{"MN_EDIT_INVERTSELECTION"}, &TForm1::MN_EDIT_INVERTSELECTIONClick},
+    {{"MN_FILE_NewFileType", "MenuItem3", "MenuItem7"}, &TForm1::MN_FILE_NewFileTypeClick},
+    {{"MN_FILE_NewFolder", "PMN_FILE_NewFolder1", "PMN_FILE_NewFolder"}, &TForm1::MN_FILE_NewFolderClick},
+    {{"MN_FILE_NewFile", "PMN_FILE_NewFile1", "PMN_FILE_NewFile"}, &TForm1::MN_FILE_NewFileClick},
+    {{"MN_FILE_DELETE"}, &TForm1::FileDeleteCommand},
+    {{"PMN_FILE_DELETE", "PMN_FILE_DELETE1"}, &TForm1::MN_FILE_DELETEClick},
+    {{"MN_FILE_RENAME", "PMN_FILE_RENAME"}, &TForm1::MN_FILE_RENAMEClick},
+    {{"MN_FILE_PROPERTIES", "PMN_FILE_PROPERTIES"}, &TForm1::MN_FILE_PROPERTIESClick},
+    {{"MN_FILE_AppendImport", "PMN_FILE_AppendImport"}, &TForm1::MN_FILE_AppendImportClick},
+    {{"MN_FILE_InsertImport", "PMN_FILE_InsertImport"}, &TForm1::MN_FILE_InsertImportClick},
+    {{"MN_VIEW_SINGLE"}, &TForm1::MN_VIEW_SINGLEClick},
+    {{"MN_VIEW_THUMBNAIL"}, &TForm1::MN_VIEW_THUMBNAILClick},
+};
+
+} // namespace
+
 void TForm1::connectHandlers()
 {
-    auto on = [this](const char *name, void (TForm1::*handler)()) {
-        if (QAction *a = Action(QString::fromLatin1(name)))
-            connect(a, &QAction::triggered, this, handler);
-    };
-    on("MN_FILE_CLOSE", &TForm1::MN_FILE_CLOSEClick);
-    on("MN_VIEW_STATUSBAR", &TForm1::MN_VIEW_STATUSBARClick);
-    on("MN_EDIT_SELECTALL", &TForm1::MN_EDIT_SELECTALLClick);
-    on("MN_EDIT_INVERTSELECTION", &TForm1::MN_EDIT_INVERTSELECTIONClick);
-    for (const char *name : {"MN_FILE_NewFileType", "MenuItem3", "MenuItem7"})
-        on(name, &TForm1::MN_FILE_NewFileTypeClick);
-    for (const char *name : {"MN_FILE_NewFolder", "PMN_FILE_NewFolder1", "PMN_FILE_NewFolder"})
-        on(name, &TForm1::MN_FILE_NewFolderClick);
-    for (const char *name : {"MN_FILE_NewFile", "PMN_FILE_NewFile1", "PMN_FILE_NewFile"})
-        on(name, &TForm1::MN_FILE_NewFileClick);
-    for (const char *name : {"MN_FILE_DELETE", "PMN_FILE_DELETE", "PMN_FILE_DELETE1"})
-        on(name, &TForm1::MN_FILE_DELETEClick);
-    for (const char *name : {"MN_FILE_RENAME", "PMN_FILE_RENAME"})
-        on(name, &TForm1::MN_FILE_RENAMEClick);
-    for (const char *name : {"MN_FILE_PROPERTIES", "PMN_FILE_PROPERTIES"})
-        on(name, &TForm1::MN_FILE_PROPERTIESClick);
-    for (const char *name : {"MN_FILE_AppendImport", "PMN_FILE_AppendImport"})
-        on(name, &TForm1::MN_FILE_AppendImportClick);
-    for (const char *name : {"MN_FILE_InsertImport", "PMN_FILE_InsertImport"})
-        on(name, &TForm1::MN_FILE_InsertImportClick);
+    for (const CommandRoute &route : kRoutes)
+        for (const char *name : route.names)
+            if (QAction *a = Action(QString::fromLatin1(name)))
+                connect(a, &QAction::triggered, this, route.handler);
     connect(TreeView1, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem *current) { TreeView1Change(current); });
     connect(ListView1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -489,13 +495,7 @@ void TForm1::connectHandlers()
     connect(m_thumbnailKick, &QTimer::timeout, this, &TForm1::LoadVisibleThumbnails);
 
     connect(PopMenuListView, &QMenu::aboutToShow, this, &TForm1::listPopupAboutToShow);
-    // While the store fills the list page by page, the states are computed once at the end.
-    auto pagesChanged = [this] {
-        if (!ImageManager->Loading)
-            UpdateCommandStates();
-    };
-    connect(ListView1->model(), &QAbstractItemModel::rowsInserted, this, pagesChanged);
-    connect(ListView1->model(), &QAbstractItemModel::rowsRemoved, this, pagesChanged);
+    connect(m_context, &TCatalogContext::SelectionChanged, this, &TForm1::showPageCount);
 }
 
 QAction *TForm1::Action(const QString &name) const
@@ -565,26 +565,34 @@ void TForm1::UpdateCommandStates()
     const QKeySequence want = states.deleteShortcut ? QKeySequence(Qt::Key_Delete) : QKeySequence();
     if (del->shortcut() != want)
         del->setShortcut(want);
+}
+
+void TForm1::showPageCount()
+{
     // A file's page count follows imports and deletions.
     if (SelectedLevel() == 3) {
         const QString pages = QStringLiteral(" %1 个页面").arg(ListView1->count());
         if (StatusPanels[0]->text() != pages)
             StatusPanels[0]->setText(pages);
     }
-    // The text tool button follows its menu entry in every mode.
-    if (QWidget *textButton = findChild<QWidget *>(QStringLiteral("btn_IMAGE_TEXT")))
-        textButton->setEnabled(Action(QStringLiteral("MN_IMAGE_TEXT"))->isEnabled());
 }
 
 void TForm1::listPopupAboutToShow()
 {
-    for (const ImageMirror &m : ImagePopupMirror()) {
-        QAction *popup = Action(QString::fromLatin1(m.popupName));
-        QAction *menu = Action(QString::fromLatin1(m.menuName));
-        if (popup && menu)
-            popup->setEnabled(menu->isEnabled());
-    }
-    auto enabled = [this](const char *name) { return Action(QString::fromLatin1(name))->isEnabled(); };
+    // The pop-up follows the same rules as the menus, computed afresh as it opens.
+    const CommandStates states = ComputeCommandStates(Snapshot());
+    auto enabled = [&](const char *name) {
+        const QString key = QString::fromLatin1(name);
+        if (states.enabled.contains(key))
+            return states.enabled.value(key);
+        if (states.viewer.contains(key))
+            return states.viewer.value(key);
+        const QAction *a = Action(key); // a command no rule decides keeps its starting state
+        return a && a->isEnabled();
+    };
+    for (const ImageMirror &m : ImagePopupMirror())
+        if (QAction *popup = Action(QString::fromLatin1(m.popupName)))
+            popup->setEnabled(enabled(m.menuName));
     PopupInput in;
     in.cutEnabled = enabled("MN_EDIT_CUT");
     in.pasteEnabled = enabled("MN_EDIT_PASTE");

@@ -84,10 +84,17 @@ public:
     void MN_FILE_NewFolderClick();
     void MN_FILE_NewFileClick();
     void MN_FILE_DELETEClick();
+    // The Del command: the viewer's delete in single-page mode when neither the tree nor
+    // the page list is in use, the main handler otherwise.
+    void FileDeleteCommand();
     void MN_FILE_RENAMEClick();
     void MN_FILE_PROPERTIESClick();
     void MN_FILE_AppendImportClick();
     void MN_FILE_InsertImportClick();
+    void MN_FILE_CLOSEClick();
+    void MN_VIEW_STATUSBARClick();
+    void MN_EDIT_SELECTALLClick();
+    void MN_EDIT_INVERTSELECTIONClick();
     // Runs RenameNode for an in-place edit of Node's caption that ended with Name.
     void TreeView1Edited(QTreeWidgetItem *node, QString &name);
 
@@ -126,6 +133,7 @@ private:
     void buildLayout();
     void connectHandlers();
     void applyStates(const CommandStates &states);
+    void showPageCount();
     void listPopupAboutToShow();
     void treeContextMenu(const QPoint &pos);
     void timer1Timer();
@@ -139,11 +147,6 @@ private:
     void thumbnailLoaded(const QString &pageFile, int row, quint64 generation, const FileIdentity &page,
                          const QImage &picture);
     void flushThumbnails();
-
-    void MN_FILE_CLOSEClick();
-    void MN_VIEW_STATUSBARClick();
-    void MN_EDIT_SELECTALLClick();
-    void MN_EDIT_INVERTSELECTIONClick();
 
     QHash<QString, QAction *> m_actions;
     QHash<QString, QMenu *> m_menus;

@@ -38,7 +38,39 @@ private:
     std::function<bool(QObject *, QEvent *)> m_handler;
 };
 
+// The viewer's commands and the viewer's handler each one runs.
+struct ViewerRoute {
+    const char *name;
+    void (TForm5::*handler)();
+};
+
+const ViewerRoute kViewerRoutes[] = {
+    {"MN_ZOOM_IN", &TForm5::btn_ZoomInClick},
+    {"MN_ZOOM_OUT", &TForm5::btn_ZoomOutClick},
+    {"MN_ZOOM_FITWIDTH", &TForm5::btn_ZOOM_FITWIDTHClick},
+    {"MN_ZOOM_FITHEIGHT", &TForm5::btn_ZOOM_FITHEIGHTClick},
+    {"MN_ZOOM_BESTFIT", &TForm5::btn_ZOOM_BESTFITClick},
+    {"MN_ZOOM_ACTUALSIZE", &TForm5::btn_ZOOM_ACTUALSIZEClick},
+    {"MN_NAVIGATION_FIRSTPAGE", &TForm5::btn_FirstPageClick},
+    {"MN_NAVIGATION_PREVIOUSPAGE", &TForm5::btn_PreviousPageClick},
+    {"MN_NAVIGATION_NEXTPAGE", &TForm5::btn_NextPageClick},
+    {"MN_NAVIGATION_LASTPAGE", &TForm5::btn_LastPageClick},
+    {"MN_IMAGE_BRIGHTCONTRAST", &TForm5::btnBrightContrastClick},
+};
+
 } // namespace
+
+void TForm1::FileDeleteCommand()
+{
+    // With neither the tree nor the page list in use, single-page mode deletes in the
+    // viewer; everything else is the main handler's.
+    const bool tree = WorkingFocus() == TreeView1 && TreeView1->currentItem();
+    const bool list = WorkingFocus() == ListView1 && !ListView1->selectedItems().isEmpty();
+    if (!tree && !list && m_context->Viewer().open)
+        ViewerDeleteClick();
+    else
+        MN_FILE_DELETEClick();
+}
 
 void TForm1::ConnectViewer(TForm5 *viewer)
 {
@@ -70,46 +102,18 @@ void TForm1::ConnectViewer(TForm5 *viewer)
         connect(lock, &QAction::toggled, m_context, &TCatalogContext::SetZoomLocked);
     }
 
-    auto on = [this](const char *name, auto handler) {
-        if (QAction *a = Action(QString::fromLatin1(name)))
-            connect(a, &QAction::triggered, this, handler);
-    };
-    on("MN_VIEW_SINGLE", [this] { MN_VIEW_SINGLEClick(); });
-    on("MN_VIEW_THUMBNAIL", [this] { MN_VIEW_THUMBNAILClick(); });
     connect(ListView1, &QListWidget::itemDoubleClicked, this, [this] { ListView1DblClick(); });
 
-    on("MN_ZOOM_IN", [viewer] { viewer->btn_ZoomInClick(); });
-    on("MN_ZOOM_OUT", [viewer] { viewer->btn_ZoomOutClick(); });
-    on("MN_ZOOM_FITWIDTH", [viewer] { viewer->btn_ZOOM_FITWIDTHClick(); });
-    on("MN_ZOOM_FITHEIGHT", [viewer] { viewer->btn_ZOOM_FITHEIGHTClick(); });
-    on("MN_ZOOM_BESTFIT", [viewer] { viewer->btn_ZOOM_BESTFITClick(); });
-    on("MN_ZOOM_ACTUALSIZE", [viewer] { viewer->btn_ZOOM_ACTUALSIZEClick(); });
+    for (const ViewerRoute &route : kViewerRoutes)
+        if (QAction *a = Action(QString::fromLatin1(route.name)))
+            connect(a, &QAction::triggered, viewer, route.handler);
     for (const char *percent : {"25", "50", "75", "100", "200", "400"}) {
         const QString text = QString::fromLatin1(percent);
         if (QAction *a = Action(QStringLiteral("MN_ZOOM_") + text))
-            connect(a, &QAction::triggered, this, [viewer, text] {
+            connect(a, &QAction::triggered, viewer, [viewer, text] {
                 viewer->ComboBox2->setEditText(text);
                 viewer->ComboBox2Apply();
             });
-    }
-    on("MN_NAVIGATION_FIRSTPAGE", [viewer] { viewer->btn_FirstPageClick(); });
-    on("MN_NAVIGATION_PREVIOUSPAGE", [viewer] { viewer->btn_PreviousPageClick(); });
-    on("MN_NAVIGATION_NEXTPAGE", [viewer] { viewer->btn_NextPageClick(); });
-    on("MN_NAVIGATION_LASTPAGE", [viewer] { viewer->btn_LastPageClick(); });
-    on("MN_IMAGE_BRIGHTCONTRAST", [viewer] { viewer->btnBrightContrastClick(); });
-
-    // Delete: with neither the tree nor the page list focused, single-page mode deletes
-    // in the viewer; everything else stays with the main handler.
-    if (QAction *del = Action(QStringLiteral("MN_FILE_DELETE"))) {
-        disconnect(del, &QAction::triggered, this, &TForm1::MN_FILE_DELETEClick);
-        connect(del, &QAction::triggered, this, [this] {
-            const bool tree = WorkingFocus() == TreeView1 && TreeView1->currentItem();
-            const bool list = WorkingFocus() == ListView1 && !ListView1->selectedItems().isEmpty();
-            if (!tree && !list && Action(QStringLiteral("MN_VIEW_SINGLE"))->isChecked())
-                ViewerDeleteClick();
-            else
-                MN_FILE_DELETEClick();
-        });
     }
 
     // Closing the main window closes the viewer first, which writes back a changed page.

@@ -5,6 +5,7 @@
 
 #include <QFileInfo>
 #include <QItemSelectionModel>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 
@@ -36,8 +37,19 @@ TCatalogContext::TCatalogContext(TImageManager *store, QTreeWidget *tree, TPageL
     setObjectName(QStringLiteral("CatalogContext"));
     connect(m_tree, &QTreeWidget::itemSelectionChanged, this, &TCatalogContext::SelectionChanged);
     connect(m_pages, &QListWidget::itemSelectionChanged, this, &TCatalogContext::SelectionChanged);
-    connect(m_pages->model(), &QAbstractItemModel::rowsInserted, this, &TCatalogContext::SelectionChanged);
-    connect(m_pages->model(), &QAbstractItemModel::rowsRemoved, this, &TCatalogContext::SelectionChanged);
+    // While the store fills the list page by page, the change is told once, when it is done.
+    m_afterLoading = new QTimer(this);
+    m_afterLoading->setSingleShot(true);
+    m_afterLoading->setInterval(0);
+    const auto pagesChanged = [this] {
+        if (m_store && m_store->Loading)
+            m_afterLoading->start();
+        else
+            emit SelectionChanged();
+    };
+    connect(m_afterLoading, &QTimer::timeout, this, pagesChanged);
+    connect(m_pages->model(), &QAbstractItemModel::rowsInserted, this, pagesChanged);
+    connect(m_pages->model(), &QAbstractItemModel::rowsRemoved, this, pagesChanged);
     connect(m_pages->model(), &QAbstractItemModel::modelReset, this, &TCatalogContext::SelectionChanged);
 }
 

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 
+class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
 class TImageManager;
@@ -79,6 +80,7 @@ private:
     TImageManager *m_store;
     QTreeWidget *m_tree;
     TPageListView *m_pages;
+    QTimer *m_afterLoading;
     TViewerState m_viewer;
     bool m_zoomLocked = true;
     bool m_clipboardHasFiles = false;
