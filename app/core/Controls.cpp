@@ -1,5 +1,7 @@
 #include "Controls.h"
 
+#include "Quietly.h"
+
 #include "Messages.h"
 
 #include <QFileInfo>
@@ -30,12 +32,11 @@ QObject *loadControl(int which, const QString &file, const char *failureText)
 
 void ControlRegistry::RegisterControls(const QString &dir)
 {
-    try {
+    // A control that throws while loading is treated like one that is missing.
+    arkavo::Quietly("registering the controls", [&] {
         loadControl(0, dir + QStringLiteral("libovisco.so"), "无法注册控件Ovisco.ocx！");
         loadControl(1, dir + QStringLiteral("libcapteon.so"), "无法注册控件Capteon.ocx！");
-    } catch (...) {
-        // A control that throws while loading is treated like one that is missing.
-    }
+    });
 }
 
 QObject *ControlRegistry::Ovisco()

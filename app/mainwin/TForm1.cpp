@@ -2,6 +2,7 @@
 
 #include "BrowseText.h"
 #include "CatalogContext.h"
+#include "Quietly.h"
 #include "CatalogDatabase.h"
 #include "Clipboard.h"
 #include "CommandTable.h"
@@ -723,7 +724,8 @@ void TForm1::TreeView1Change(QTreeWidgetItem *node)
     QWidget *focus = QApplication::focusWidget();
     TreeView1->setDragEnabled(false);
     setEnabled(false);
-    try {
+    // A failed load leaves the list as far as it got; browsing goes on.
+    arkavo::Quietly("tree selection", [&] {
         if (StatusBar1->isVisible()) {
             placeProgressBar();
             ImageManager->ShowNode(node, ProgressBar1);
@@ -747,9 +749,7 @@ void TForm1::TreeView1Change(QTreeWidgetItem *node)
                 Viewer->SetCurrentFile(-1);
             }
         }
-    } catch (...) {
-        // A failed load leaves the list as far as it got; browsing goes on.
-    }
+    });
     setEnabled(true);
     if (focus && focus->isVisible())
         focus->setFocus();
@@ -917,7 +917,8 @@ void TForm1::MN_FILE_PROPERTIESClick()
     QTreeWidgetItem *node = TreeView1->currentItem();
     if (WorkingFocus() != TreeView1 || !node)
         return;
-    try {
+    // The dialog's own failures end it quietly.
+    arkavo::Quietly("properties", [&] {
         const int level = SelectedLevel();
         TFormFieldDefine dialog(this);
         static const char *const prefixes[] = {"", "文件类型 ", "文件夹 ", "文件 "};
@@ -994,9 +995,7 @@ void TForm1::MN_FILE_PROPERTIESClick()
             ImageManager->RenameNode(node, name);
             node->setText(0, name);
         }
-    } catch (...) {
-        // The dialog's own failures end it quietly.
-    }
+    });
 }
 
 // ---- Creating and deleting ----
@@ -1035,7 +1034,8 @@ void TForm1::MN_FILE_DELETEClick()
     UpdateCommandStates();
     if (!Action(QStringLiteral("MN_FILE_DELETE"))->isEnabled())
         return;
-    try {
+    // Failures end the command quietly.
+    arkavo::Quietly("delete", [&] {
         QTreeWidgetItem *node = TreeView1->currentItem();
         if (WorkingFocus() == TreeView1 && node) {
             const int level = SelectedLevel();
@@ -1073,9 +1073,7 @@ void TForm1::MN_FILE_DELETEClick()
             ImageManager->DeletePages(&paths, true);
             markAfterPageDelete(k);
         }
-    } catch (...) {
-        // Failures end the command quietly.
-    }
+    });
     UpdateCommandStates();
 }
 
@@ -1096,13 +1094,12 @@ void TForm1::importWithListFrozen(const std::function<void()> &work)
 {
     ListView1->setUpdatesEnabled(false);
     ListView1->hide();
-    try {
+    arkavo::Quietly("import", [&] {
         work();
         ImageManager->ArrangeThumbnails();
         if (!ListView1->selectedItems().isEmpty())
             ListView1->scrollToItem(ListView1->selectedItems().first());
-    } catch (...) {
-    }
+    });
     ListView1->show();
     if (!Action(QStringLiteral("MN_VIEW_SINGLE"))->isChecked())
         ListView1->setFocus();

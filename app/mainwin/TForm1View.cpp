@@ -5,6 +5,7 @@
 #include "BusyCursor.h"
 #include "CatalogContext.h"
 #include "Messages.h"
+#include "Quietly.h"
 #include "PageListView.h"
 #include "TForm5.h"
 #include "TFormBrightContrast.h"
@@ -194,7 +195,7 @@ void TForm1::ViewerDeleteClick()
             EraseViewerSelection();
         return;
     }
-    try {
+    arkavo::Quietly("viewer delete", [&] {
         if (Messages::Show(QStringLiteral("确定要删除选中图像吗?"), QStringLiteral("提示"), MsgIcon::Question,
                            MsgButtons::YesNo, this) != MsgAnswer::Yes)
             return;
@@ -210,14 +211,10 @@ void TForm1::ViewerDeleteClick()
         // The store tells the viewer before the page goes, which drops its pending change.
         {
             const BusyCursor busy;
-            try {
-                ImageManager->DeletePages(&paths, true);
-            } catch (...) {
-            }
+            arkavo::Quietly("viewer delete", [&] { ImageManager->DeletePages(&paths, true); });
         }
         markAfterPageDelete(k);
-    } catch (...) {
-    }
+    });
     UpdateCommandStates();
 }
 

@@ -1,5 +1,7 @@
 #include "PageImport.h"
 
+#include "Quietly.h"
+
 #include "ImageFiles.h"
 
 #include "Globals.h"
@@ -123,38 +125,35 @@ bool MakeThumbnail(const QString &pageFile, const QString &thumbFile, HGLOBAL di
     // Hidden, and not named like a page, so nothing that lists thumbnails picks it up.
     const QString scratch = folder + "/.thumb-" + QUuid::createUuid().toString(QUuid::WithoutBraces) + ".bmp";
     QStringList created;
-    const bool placed = [&]() -> bool {
-        try {
-            TCodecImage loaded{};
-            arkavo::GlobalBlock owned; // the page loaded here; a passed-in bitmap stays the caller's
-            if (!dib) {
-                if (LoadFile(QFile::encodeName(pageFile).constData(), &loaded, 0) > 0)
-                    owned.reset(loaded.Dib);
-                dib = owned.get();
-            }
-            arkavo::GlobalBlock reduced(dib ? Thumbnail(dib, width, height) : nullptr);
-            owned.reset();
-            if (auto *hook = thumbnailHook.load())
-                hook(pageFile, TThumbnailStep::Reduced);
-            // Made only now, and only for a page still there: a page deleted or renamed
-            // meanwhile must not bring its thumbnail folder back.
-            created = missingFolders(folder);
-            if (!created.isEmpty() && (!isStill(pageFile, page) || !QDir().mkpath(folder)))
-                return false;
-            bool written = false;
-            if (reduced) {
-                const TCodecImage thumb{loaded.XResolution, loaded.YResolution, reduced.get()};
-                written = SaveBMP(&thumb, QFile::encodeName(scratch).constData()) == 1;
-            }
-            if (!written) {
-                QFile::remove(scratch);
-                written = StoreFiles().Copy(AppPath + "unknown-file.bmp", scratch);
-            }
-            return written && placeThumbnail(pageFile, page, scratch, thumbFile);
-        } catch (...) {
-            return false;
+    // Any failure counts as no thumbnail made; the placeholder does not come either.
+    const bool placed = arkavo::QuietlyOr("making a thumbnail", false, [&]() -> bool {
+        TCodecImage loaded{};
+        arkavo::GlobalBlock owned; // the page loaded here; a passed-in bitmap stays the caller's
+        if (!dib) {
+            if (LoadFile(QFile::encodeName(pageFile).constData(), &loaded, 0) > 0)
+                owned.reset(loaded.Dib);
+            dib = owned.get();
         }
-    }();
+        arkavo::GlobalBlock reduced(dib ? Thumbnail(dib, width, height) : nullptr);
+        owned.reset();
+        if (auto *hook = thumbnailHook.load())
+            hook(pageFile, TThumbnailStep::Reduced);
+        // Made only now, and only for a page still there: a page deleted or renamed
+        // meanwhile must not bring its thumbnail folder back.
+        created = missingFolders(folder);
+        if (!created.isEmpty() && (!isStill(pageFile, page) || !QDir().mkpath(folder)))
+            return false;
+        bool written = false;
+        if (reduced) {
+            const TCodecImage thumb{loaded.XResolution, loaded.YResolution, reduced.get()};
+            written = SaveBMP(&thumb, QFile::encodeName(scratch).constData()) == 1;
+        }
+        if (!written) {
+            QFile::remove(scratch);
+            written = StoreFiles().Copy(AppPath + "unknown-file.bmp", scratch);
+        }
+        return written && placeThumbnail(pageFile, page, scratch, thumbFile);
+    });
     if (placed)
         return true;
     QFile::remove(scratch);

@@ -7,6 +7,7 @@
 #include "Messages.h"
 #include "PageImport.h"
 #include "PageListView.h"
+#include "Quietly.h"
 #include "CommandIcons.h"
 #include "TFormBrightContrast.h"
 #include "TImageManager.h"
@@ -182,10 +183,7 @@ TForm5::TForm5(TCatalogContext *context, QWidget *parent) : QWidget(parent), Con
         picture->setObjectName(QStringLiteral("OviscoPicture"));
         picture->setCursor(Qt::CrossCursor);
         OviscoPicture->setSelectionRect(true);
-        try {
-            OviscoPicture->setColor(QColor(192, 192, 192));
-        } catch (...) {
-        }
+        arkavo::Quietly("viewer colour", [&] { OviscoPicture->setColor(QColor(192, 192, 192)); });
         OviscoPicture->onSelectionDrawn(
             this, [this](int l, int t, int r, int b) { OviscoPictureSelectionDrawn(l, t, r, b); });
         OviscoPicture->onDisplayDIBChanged(this,
@@ -319,7 +317,7 @@ QTreeWidgetItem *TForm5::selectedTreeNode() const
 
 bool TForm5::writeBack()
 {
-    try {
+    return arkavo::QuietlyOr("write-back", false, [&] {
         if (tracksAway()) {
             const MsgAnswer answer =
                 Messages::Show(QStringLiteral("是否保存亮度对比度的调整？"), QStringLiteral("询问"),
@@ -349,9 +347,7 @@ bool TForm5::writeBack()
             Context->MarkThumbnailStale(PageIndex, PagePath);
         }
         return true;
-    } catch (...) {
-        return false;
-    }
+    });
 }
 
 bool TForm5::pageChanged() const
@@ -726,11 +722,10 @@ void TForm5::zoomStep(bool in)
     if (!OviscoPicture || !HasImage() || Busy)
         return;
     Busy = true;
-    try {
+    arkavo::Quietly("zoom", [&] {
         const double zoom = OviscoPicture->Zoom();
         OviscoPicture->setZoom(in ? std::min(zoom * 2, 10000.0) : std::max(zoom / 2, 2.0));
-    } catch (...) {
-    }
+    });
     Busy = false;
     showZoomText();
 }
@@ -740,10 +735,7 @@ void TForm5::fitTo(int mode)
     if (!OviscoPicture || !HasImage() || Busy)
         return;
     Busy = true;
-    try {
-        OviscoPicture->FitTo(mode);
-    } catch (...) {
-    }
+    arkavo::Quietly("fit", [&] { OviscoPicture->FitTo(mode); });
     Busy = false;
     showZoomText();
 }
@@ -829,13 +821,12 @@ void TForm5::OviscoPictureDisplayDIBChanged(HGLOBAL *displayDib)
 {
     if (!displayDib || !*displayDib || !tracksAway())
         return;
-    try {
+    arkavo::Quietly("brightness preview", [&] {
         HGLOBAL adjusted = AdjustBrightnessAndContrast(*displayDib, track_bright->value() - kBrightNeutral,
                                                        track_Contrast->value() - kContrastNeutral);
         if (adjusted) {
             GlobalFree(*displayDib);
             *displayDib = adjusted; // the control owns it from now on
         }
-    } catch (...) {
-    }
+    });
 }

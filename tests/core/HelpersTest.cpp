@@ -1,6 +1,7 @@
 #include "Clipboard.h"
 #include "FileHelpers.h"
 #include "ImageFiles.h"
+#include "Quietly.h"
 
 #include "GrayPage.h"
 #include "QtApp.h"
@@ -105,4 +106,31 @@ TEST(Helpers, SaveImageFileChoosesTheWriterByExtension)
         ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << c.name;
         EXPECT_TRUE(f.readAll().startsWith(QByteArray(c.magic))) << c.name;
     }
+}
+
+namespace {
+
+QStringList g_logged;
+
+void recordMessage(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    if (QString::fromLatin1(context.category) == u"arkavo.quiet")
+        g_logged << QString::number(type) + u' ' + text;
+}
+
+} // namespace
+
+TEST(Quietly, FailuresArePassedOverAndOnlyFaultsOfTheProgramAreReported)
+{
+    g_logged.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(recordMessage);
+    EXPECT_EQ(arkavo::QuietlyOr("ok", 0, [] { return 7; }), 7);
+    EXPECT_EQ(arkavo::QuietlyOr("disk", -1, []() -> int { throw std::runtime_error("disk full"); }), -1);
+    EXPECT_FALSE(arkavo::Quietly("other", [] { throw 42; }));
+    EXPECT_TRUE(g_logged.isEmpty()) << g_logged.join(u'\n').toStdString(); // off unless asked for
+    EXPECT_FALSE(arkavo::Quietly("index", [] { throw std::out_of_range("row 9 of 3"); }));
+    qInstallMessageHandler(previous);
+    ASSERT_EQ(g_logged.size(), 1);
+    EXPECT_TRUE(g_logged[0].startsWith(QString::number(QtCriticalMsg))) << g_logged[0].toStdString();
+    EXPECT_TRUE(g_logged[0].contains("index") && g_logged[0].contains("row 9 of 3"));
 }
