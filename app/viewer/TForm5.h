@@ -83,6 +83,10 @@ public:
     void OviscoPictureSelectionDrawn(int left, int top, int right, int bottom);
     void OviscoPictureDisplayDIBChanged(HGLOBAL *displayDib);
 
+    // Track-bar positions that leave the page as it is.
+    static constexpr int kBrightNeutral = 255;
+    static constexpr int kContrastNeutral = 100;
+
     // Screen pixels per inch used by actual size (the screen's logical resolution unless set).
     double ScreenDpi = 0;
 
