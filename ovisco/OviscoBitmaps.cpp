@@ -1,5 +1,7 @@
 #include "OviscoBitmaps.h"
 
+#include <arkavo/Dib.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -9,54 +11,22 @@ namespace ovisco {
 
 namespace {
 
-std::uint32_t readU32(const std::uint8_t *p)
-{
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
-           std::uint32_t(p[3]) << 24;
-}
-
-std::uint16_t readU16(const std::uint8_t *p)
-{
-    return std::uint16_t(p[0] | p[1] << 8);
-}
-
-void writeU32(std::uint8_t *p, std::uint32_t v)
-{
-    p[0] = std::uint8_t(v);
-    p[1] = std::uint8_t(v >> 8);
-    p[2] = std::uint8_t(v >> 16);
-    p[3] = std::uint8_t(v >> 24);
-}
-
-void writeU16(std::uint8_t *p, std::uint16_t v)
-{
-    p[0] = std::uint8_t(v);
-    p[1] = std::uint8_t(v >> 8);
-}
-
 int strideOf(int width, int bitCount)
 {
-    return int(((std::int64_t(width) * bitCount + 31) / 32) * 4);
+    return int(arkavo::dibStride(width, bitCount));
 }
 
 // A new zero-filled DIB block with its 40-byte header written.
 arkavo::GlobalBlock allocateDib(int width, int height, int bitCount, int paletteEntries, std::uint8_t **data)
 {
-    const int stride = strideOf(width, bitCount);
-    const std::size_t imageSize = std::size_t(stride) * std::size_t(height);
-    arkavo::GlobalBlock block =
-        arkavo::GlobalBlock::allocate(40 + 4 * std::size_t(paletteEntries) + imageSize);
+    const arkavo::DibHeader header{
+        .width = width, .height = height, .bitCount = bitCount, .clrUsed = std::uint32_t(paletteEntries)};
+    arkavo::GlobalBlock block = arkavo::GlobalBlock::allocate(std::size_t(header.blockSize()));
     if (!block)
         return block;
     arkavo::GlobalLockGuard lock(block.get());
     std::uint8_t *p = lock.data();
-    writeU32(p + 0, 40);
-    writeU32(p + 4, std::uint32_t(width));
-    writeU32(p + 8, std::uint32_t(height));
-    writeU16(p + 12, 1);
-    writeU16(p + 14, std::uint16_t(bitCount));
-    writeU32(p + 20, std::uint32_t(imageSize));
-    writeU32(p + 32, std::uint32_t(paletteEntries));
+    arkavo::writeDibHeader(p, header);
     *data = p; // blocks never move; the pointer stays valid while the block lives
     return block;
 }
@@ -250,32 +220,20 @@ void scaleArea(const DibView &src, const SourceRegion &r, int channels, std::uin
 
 bool describeDib(const std::uint8_t *data, std::size_t size, DibView *out)
 {
-    // Rows are read right after a 40-byte header and its palette: any other header
-    // size would put them elsewhere.
-    if (!data || size < 40 || readU32(data) != 40)
+    // Rows are read right after a 40-byte header and its palette; other header sizes,
+    // top-down rows and other depths are refused.
+    const auto info = arkavo::describeDib(
+        data, size, {.depths = arkavo::dibDepth(1) | arkavo::dibDepth(8) | arkavo::dibDepth(24)});
+    if (!info || info->width > MaxDibSide || info->height > MaxDibSide ||
+        (info->bitCount == 1 && info->clrUsed < 2))
         return false;
-    const auto width = std::int32_t(readU32(data + 4));
-    const auto height = std::int32_t(readU32(data + 8));
-    const int bitCount = readU16(data + 14);
-    const std::uint32_t compression = readU32(data + 16);
-    const std::uint32_t clrUsed = readU32(data + 32);
-    if (width <= 0 || height <= 0 || width > MaxDibSide || height > MaxDibSide)
-        return false;
-    if (bitCount != 1 && bitCount != 8 && bitCount != 24)
-        return false;
-    if (compression != 0 || clrUsed > 256 || (bitCount == 1 && clrUsed < 2))
-        return false;
-    const int stride = strideOf(width, bitCount);
-    const std::uint64_t offset = 40 + 4 * std::uint64_t(clrUsed);
-    if (offset + std::uint64_t(stride) * std::uint64_t(height) > size)
-        return false;
-    out->width = width;
-    out->height = height;
-    out->bitCount = bitCount;
-    out->stride = stride;
-    out->paletteEntries = int(clrUsed);
-    out->palette = data + 40;
-    out->bits = data + offset;
+    out->width = info->width;
+    out->height = info->height;
+    out->bitCount = info->bitCount;
+    out->stride = int(info->stride);
+    out->paletteEntries = int(info->clrUsed);
+    out->palette = info->palette(data);
+    out->bits = info->bits(data);
     return true;
 }
 
@@ -295,7 +253,7 @@ arkavo::GlobalBlock makeGrayCopy(const DibView &src)
         for (int k = 0; k < 8; ++k)
             expand[b][k] = (b & (0x80 >> k)) ? one : zero;
     const int dstStride = strideOf(src.width, 8);
-    std::uint8_t *bits = p + 40 + 1024;
+    std::uint8_t *bits = p + arkavo::DibHeaderSize + 1024;
     const int fullBytes = src.width / 8, rest = src.width % 8;
     for (int y = 0; y < src.height; ++y) {
         const std::uint8_t *in = src.row(y);
@@ -327,9 +285,9 @@ arkavo::GlobalBlock buildDisplayBitmap(const DibView &work, const SourceRegion &
     arkavo::GlobalBlock block = allocateDib(width, height, work.bitCount, channels == 1 ? 256 : 0, &p);
     if (!block)
         return block;
-    std::uint8_t *bits = p + 40;
+    std::uint8_t *bits = p + arkavo::DibHeaderSize;
     if (channels == 1) {
-        copyPalette(work, p + 40);
+        copyPalette(work, bits);
         bits += 1024;
     }
     if (region.width <= 0 || region.height <= 0 || region.x < 0 || region.y < 0 ||
@@ -370,9 +328,9 @@ arkavo::GlobalBlock buildZoomedBitmap(const DibView &work, const Rect &cache, do
     arkavo::GlobalBlock block = allocateDib(width, height, work.bitCount, channels == 1 ? 256 : 0, &p);
     if (!block)
         return block;
-    std::uint8_t *bits = p + 40;
+    std::uint8_t *bits = p + arkavo::DibHeaderSize;
     if (channels == 1) {
-        copyPalette(work, p + 40);
+        copyPalette(work, bits);
         bits += 1024;
     }
     const double toSource = 100.0 / zoom;

@@ -10,9 +10,6 @@ namespace arkavo::pixolve {
 
 namespace {
 
-constexpr std::uint32_t BiRgb = 0;
-constexpr std::uint32_t BiBitfields = 3;
-
 // Bytes of header, palette and rows; false when they overflow.
 bool dibBytes(int width, int height, int bitCount, std::uint32_t clrUsed, std::size_t &bytes)
 {
@@ -36,29 +33,15 @@ SourcePage::SourcePage(HGLOBAL block) : m_lock(block)
     if (!m_lock)
         return;
     m_blockSize = GlobalSize(block);
-    if (m_blockSize < DibHeaderSize)
+    // The header is taken as 40 bytes whatever biSize says; bit fields count as uncompressed.
+    const auto info = describeDib(m_lock.data(), m_blockSize, {.anyHeaderSize = true, .bitfields = true});
+    // A 1-bit page's polarity lives in palette entry 0.
+    if (!info || (info->bitCount == 1 && info->clrUsed < 1))
         return;
-    const std::uint8_t *h = m_lock.data();
-    const auto width = std::int32_t(readU32(h + dib::Width));
-    const auto height = std::int32_t(readU32(h + dib::Height));
-    const int bitCount = readU16(h + dib::BitCount);
-    const std::uint32_t compression = readU32(h + dib::Compression);
-    const std::uint32_t clrUsed = readU32(h + dib::ClrUsed);
-    if (width <= 0 || height <= 0)
-        return;
-    if (bitCount != 1 && bitCount != 8 && bitCount != 24 && bitCount != 32)
-        return;
-    if (compression != BiRgb && compression != BiBitfields)
-        return;
-    if (clrUsed > 256 || (bitCount == 1 && (clrUsed < 1 || clrUsed > 2)))
-        return;
-    std::size_t needed = 0;
-    if (!dibBytes(width, height, bitCount, clrUsed, needed) || needed > m_blockSize)
-        return;
-    m_width = width;
-    m_height = height;
-    m_bitCount = bitCount;
-    m_clrUsed = clrUsed;
+    m_width = info->width;
+    m_height = info->height;
+    m_bitCount = info->bitCount;
+    m_clrUsed = info->clrUsed;
     m_valid = true;
 }
 
@@ -161,12 +144,11 @@ ResultBlock ResultBlock::withFormat(const SourcePage &page, int width, int heigh
     r.m_height = height;
     r.m_bitCount = bitCount;
     r.m_stride = dibStride(width, bitCount);
-    writeU32(r.m_data + dib::Width, std::uint32_t(width));
-    writeU32(r.m_data + dib::Height, std::uint32_t(height));
-    r.m_data[dib::BitCount] = std::uint8_t(bitCount);
-    r.m_data[dib::BitCount + 1] = 0;
-    writeU32(r.m_data + dib::SizeImage, std::uint32_t(r.m_stride * std::size_t(height)));
-    writeU32(r.m_data + dib::ClrUsed, clrUsed);
+    writeLe32(r.m_data + dib::Width, std::uint32_t(width));
+    writeLe32(r.m_data + dib::Height, std::uint32_t(height));
+    writeLe16(r.m_data + dib::BitCount, std::uint16_t(bitCount));
+    writeLe32(r.m_data + dib::SizeImage, std::uint32_t(r.m_stride * std::size_t(height)));
+    writeLe32(r.m_data + dib::ClrUsed, clrUsed);
     return r;
 }
 

@@ -3,6 +3,7 @@
 // rows, owned working images, the grey copy, and the two forms of result block.
 #include "pixolve.h"
 
+#include <arkavo/Dib.h>
 #include <arkavo/GlobalBlock.h>
 
 #include <bit>
@@ -25,41 +26,6 @@
 #endif
 
 namespace arkavo::pixolve {
-
-constexpr std::size_t DibHeaderSize = 40;
-
-// Byte offsets of the header fields (all little-endian).
-namespace dib {
-constexpr std::size_t Width = 4;
-constexpr std::size_t Height = 8;
-constexpr std::size_t BitCount = 14;
-constexpr std::size_t Compression = 16;
-constexpr std::size_t SizeImage = 20;
-constexpr std::size_t ClrUsed = 32;
-} // namespace dib
-
-inline std::uint32_t readU32(const std::uint8_t *p)
-{
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
-           std::uint32_t(p[3]) << 24;
-}
-inline std::uint16_t readU16(const std::uint8_t *p)
-{
-    return std::uint16_t(p[0] | p[1] << 8);
-}
-inline void writeU32(std::uint8_t *p, std::uint32_t v)
-{
-    p[0] = std::uint8_t(v);
-    p[1] = std::uint8_t(v >> 8);
-    p[2] = std::uint8_t(v >> 16);
-    p[3] = std::uint8_t(v >> 24);
-}
-
-// Bytes per stored row: whole bytes for the pixels, padded to a multiple of 4.
-inline std::size_t dibStride(int width, int bitCount)
-{
-    return (std::size_t(width) * std::size_t(bitCount) + 31) / 32 * 4;
-}
 
 // Between native and big-endian order (its own inverse): 1-bit rows read as 64-bit
 // words keep their leftmost pixel in the top bit.

@@ -306,7 +306,7 @@ extern "C" HGLOBAL Thumbnail(HGLOBAL image, int boxWidth, int boxHeight)
             result = ResultBlock::withFormat(page, int(tw), int(th), 8, 256);
             if (!result)
                 return nullptr;
-            std::uint8_t *palette = result.block() + DibHeaderSize;
+            std::uint8_t *palette = result.block() + arkavo::DibHeaderSize;
             for (int i = 0; i < 256; ++i) {
                 palette[4 * i] = palette[4 * i + 1] = palette[4 * i + 2] = std::uint8_t(i);
                 palette[4 * i + 3] = 0;

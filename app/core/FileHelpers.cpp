@@ -9,8 +9,9 @@
 #include <QFileDialog>
 #include <QFileInfo>
 
+#include <arkavo/Dib.h>
+
 #include <cstdint>
-#include <cstring>
 
 bool TableExists(const QString &name)
 {
@@ -60,12 +61,8 @@ int DibBitCount(HGLOBAL dib)
     const auto *p = static_cast<const uint8_t *>(GlobalLock(dib));
     if (!p)
         return 24;
-    int bits = 24;
-    if (GlobalSize(dib) >= 16) {
-        uint16_t v;
-        std::memcpy(&v, p + 14, sizeof v);
-        bits = v;
-    }
+    const int bits =
+        GlobalSize(dib) >= arkavo::dib::BitCount + 2 ? arkavo::readLe16(p + arkavo::dib::BitCount) : 24;
     GlobalUnlock(dib);
     return bits;
 }

@@ -14,8 +14,9 @@
 #include <QThread>
 #include <QUrl>
 
+#include <arkavo/Dib.h>
+
 #include <algorithm>
-#include <cstring>
 
 namespace arkavo::capteon {
 
@@ -49,13 +50,6 @@ QString optionsKey(const QString &device)
     return qScopeGuard([] { QApplication::restoreOverrideCursor(); });
 }
 
-std::int32_t read32(const std::uint8_t *p)
-{
-    std::int32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
-}
-
 // The page as a .bmp file: a file header in front of the packed DIB.
 bool writeBmp(const QString &path, const GlobalBlock &page)
 {
@@ -64,12 +58,10 @@ bool writeBmp(const QString &path, const GlobalBlock &page)
         return false;
     const std::uint8_t *dib = lock.data();
     const std::size_t size = page.size();
-    const std::uint32_t colours = std::uint32_t(read32(dib + 32));
+    const std::uint32_t colours = readLe32(dib + dib::ClrUsed);
     std::uint8_t header[14] = {'B', 'M'};
-    const std::uint32_t fileSize = std::uint32_t(14 + size);
-    const std::uint32_t offset = 14 + 40 + 4 * colours;
-    std::memcpy(header + 2, &fileSize, 4);
-    std::memcpy(header + 10, &offset, 4);
+    writeLe32(header + 2, std::uint32_t(14 + size));
+    writeLe32(header + 10, std::uint32_t(14 + DibHeaderSize + 4 * colours));
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
@@ -610,8 +602,8 @@ void CapteonWidget::deliver(const GlobalBlock &page)
         GlobalLockGuard lock(page.get());
         if (!lock)
             return;
-        m_imageWidth = read32(lock.data() + 4);
-        m_imageHeight = read32(lock.data() + 8);
+        m_imageWidth = std::int32_t(readLe32(lock.data() + dib::Width));
+        m_imageHeight = std::int32_t(readLe32(lock.data() + dib::Height));
     }
     ++m_pageCount;
     if (m_progress)

@@ -1,5 +1,7 @@
 #include "FrameAssembler.h"
 
+#include <arkavo/Dib.h>
+
 #include <algorithm>
 #include <bit>
 #if defined(__x86_64__) && defined(__GNUC__)
@@ -14,21 +16,8 @@ namespace arkavo::capteon {
 
 namespace {
 
-constexpr std::size_t kHeaderSize = 40;
 // Index of the significant byte of a 16-bit sample; devices send host byte order.
 constexpr int kHighByte = std::endian::native == std::endian::little ? 1 : 0;
-
-void put16(std::uint8_t *p, std::uint16_t v)
-{
-    p[0] = std::uint8_t(v);
-    p[1] = std::uint8_t(v >> 8);
-}
-
-void put32(std::uint8_t *p, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        p[i] = std::uint8_t(v >> (8 * i));
-}
 
 // Red, green, blue samples to blue, green, red, w pixels.
 void rgbToBgr(const std::uint8_t *src, std::uint8_t *dst, int w)
@@ -102,34 +91,29 @@ unsigned channelBit(FrameFormat format)
 
 // A page block with header and palette filled in. Without zeroing, the caller
 // writes every pixel byte, padding included.
-GlobalBlock allocatePage(int width, int height, int bitCount, std::size_t stride, int xDpi, int yDpi,
-                         bool zeroed = true)
+GlobalBlock allocatePage(int width, int height, int bitCount, int xDpi, int yDpi, bool zeroed = true)
 {
-    const int colours = paletteSize(bitCount);
-    const std::size_t total = kHeaderSize + 4 * std::size_t(colours) + stride * std::size_t(height);
-    GlobalBlock block(GlobalAlloc(zeroed ? GHND : GMEM_MOVEABLE, total));
+    const auto colours = std::uint32_t(paletteSize(bitCount));
+    const DibHeader header{.width = width,
+                           .height = height,
+                           .bitCount = bitCount,
+                           .clrUsed = colours,
+                           .xPelsPerMeter = std::int32_t(pelsPerMeter(xDpi)),
+                           .yPelsPerMeter = std::int32_t(pelsPerMeter(yDpi)),
+                           .clrImportant = colours};
+    GlobalBlock block(GlobalAlloc(zeroed ? GHND : GMEM_MOVEABLE, std::size_t(header.blockSize())));
     if (!block)
         return block;
     GlobalLockGuard lock(block.get());
     std::uint8_t *h = lock.data();
-    std::memset(h, 0, kHeaderSize + 4 * std::size_t(colours));
-    put32(h, kHeaderSize);
-    put32(h + 4, std::uint32_t(width));
-    put32(h + 8, std::uint32_t(height));
-    put16(h + 12, 1);
-    put16(h + 14, std::uint16_t(bitCount));
-    put32(h + 16, 0);
-    put32(h + 20, std::uint32_t(stride * std::size_t(height)));
-    put32(h + 24, pelsPerMeter(xDpi));
-    put32(h + 28, pelsPerMeter(yDpi));
-    put32(h + 32, std::uint32_t(colours));
-    put32(h + 36, std::uint32_t(colours));
-    std::uint8_t *pal = h + kHeaderSize;
+    std::memset(h, 0, header.bitsOffset());
+    writeDibHeader(h, header);
+    std::uint8_t *pal = h + DibHeaderSize;
     if (colours == 2) {
         // Entry 0 black, entry 1 white: the usual convention for bilevel pages.
         pal[4] = pal[5] = pal[6] = 0xFF;
     } else {
-        for (int i = 0; i < colours; ++i)
+        for (std::uint32_t i = 0; i < colours; ++i)
             pal[4 * i] = pal[4 * i + 1] = pal[4 * i + 2] = std::uint8_t(i);
     }
     return block;
@@ -164,19 +148,18 @@ void FrameAssembler::startPage(const FrameParameters &p)
 {
     m_width = p.pixelsPerLine;
     m_bitCount = p.format == FrameFormat::Gray ? (p.depth == 1 ? 1 : 8) : 24;
-    const std::size_t rowBits = std::size_t(m_width) * std::size_t(m_bitCount);
-    m_stride = (rowBits + 31) / 32 * 4;
+    m_stride = dibStride(m_width, m_bitCount);
     m_pageStarted = true;
     if (p.lines > 0) {
         m_declaredHeight = p.lines;
         // Separate colour frames fill a channel each, so their page starts zeroed;
         // otherwise every row is written whole and clearing it first would only cost time.
         const bool separate = p.format != FrameFormat::Gray && p.format != FrameFormat::Rgb;
-        m_block = allocatePage(m_width, p.lines, m_bitCount, m_stride, m_xDpi, m_yDpi, separate);
+        m_block = allocatePage(m_width, p.lines, m_bitCount, m_xDpi, m_yDpi, separate);
         if (!m_block)
             throw std::runtime_error("out of memory for a page of " + std::to_string(m_width) + " x " +
                                      std::to_string(p.lines) + " pixels");
-        m_pixels = static_cast<std::uint8_t *>(GlobalLock(m_block.get())) + kHeaderSize +
+        m_pixels = static_cast<std::uint8_t *>(GlobalLock(m_block.get())) + DibHeaderSize +
                    4 * std::size_t(paletteSize(m_bitCount));
     }
 }
@@ -349,10 +332,10 @@ GlobalBlock FrameAssembler::takePage()
             page = std::move(m_block);
         } else {
             // Unknown length, or a page that ended early: the rows that arrived make the page.
-            page = allocatePage(m_width, lines, m_bitCount, m_stride, m_xDpi, m_yDpi);
+            page = allocatePage(m_width, lines, m_bitCount, m_xDpi, m_yDpi);
             if (page) {
                 GlobalLockGuard lock(page.get());
-                std::uint8_t *dst = lock.data() + kHeaderSize + 4 * std::size_t(paletteSize(m_bitCount));
+                std::uint8_t *dst = lock.data() + DibHeaderSize + 4 * std::size_t(paletteSize(m_bitCount));
                 if (m_declaredHeight > 0) {
                     // The first lines sit at the top rows of the bottom-up block.
                     const std::uint8_t *src = m_pixels + std::size_t(m_declaredHeight - lines) * m_stride;

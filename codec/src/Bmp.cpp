@@ -10,30 +10,6 @@ namespace arkavo::codec {
 
 namespace {
 
-std::uint32_t le32(const std::uint8_t *p)
-{
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
-           std::uint32_t(p[3]) << 24;
-}
-std::uint16_t le16(const std::uint8_t *p)
-{
-    return std::uint16_t(p[0] | p[1] << 8);
-}
-
-void put32(std::uint8_t *p, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        p[i] = std::uint8_t(v >> (8 * i));
-}
-void put16(std::uint8_t *p, std::uint16_t v)
-{
-    p[0] = std::uint8_t(v);
-    p[1] = std::uint8_t(v >> 8);
-}
-
-constexpr std::uint32_t kRgb = 0;
-constexpr std::uint32_t kBitfields = 3;
-
 int luminance(int r, int g, int b)
 {
     return (r * 299 + g * 587 + b * 114 + 500) / 1000;
@@ -45,27 +21,27 @@ int decodeBmp(const std::uint8_t *data, std::size_t size, DecodedPage &out, std:
 {
     if (!data || size < 26 || data[0] != 'B' || data[1] != 'M')
         return 0;
-    const std::uint32_t pixelOffset = le32(data + 10);
-    const std::uint32_t headerSize = le32(data + 14);
+    const std::uint32_t pixelOffset = readLe32(data + 10);
+    const std::uint32_t headerSize = readLe32(data + 14);
     std::int64_t width = 0, height = 0;
     int bits = 0;
-    std::uint32_t compression = kRgb, colours = 0;
+    std::uint32_t compression = dib::BiRgb, colours = 0;
     std::int32_t xppm = 0, yppm = 0;
     std::size_t paletteOffset = 14 + std::size_t(headerSize);
     int entrySize = 4;
     if (headerSize == 12) { // OS/2 core header
-        width = le16(data + 18);
-        height = le16(data + 20);
-        bits = le16(data + 24);
+        width = readLe16(data + 18);
+        height = readLe16(data + 20);
+        bits = readLe16(data + 24);
         entrySize = 3;
     } else if (headerSize >= 40 && headerSize <= 124 && size >= 14 + std::size_t(headerSize)) {
-        width = std::int32_t(le32(data + 18));
-        height = std::int32_t(le32(data + 22));
-        bits = le16(data + 28);
-        compression = le32(data + 30);
-        xppm = std::int32_t(le32(data + 38));
-        yppm = std::int32_t(le32(data + 42));
-        colours = le32(data + 46);
+        width = std::int32_t(readLe32(data + 18));
+        height = std::int32_t(readLe32(data + 22));
+        bits = readLe16(data + 28);
+        compression = readLe32(data + 30);
+        xppm = std::int32_t(readLe32(data + 38));
+        yppm = std::int32_t(readLe32(data + 42));
+        colours = readLe32(data + 46);
     } else {
         return 0;
     }
@@ -76,17 +52,17 @@ int decodeBmp(const std::uint8_t *data, std::size_t size, DecodedPage &out, std:
     if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32)
         return 0;
 
-    if (compression == kBitfields) {
+    if (compression == dib::BiBitfields) {
         // Only the usual blue-green-red layout of 32-bit pixels.
         if (bits != 32)
             return 0;
         std::size_t masks = 14 + 40;
         if (headerSize == 40)
             paletteOffset += 12;
-        if (size < masks + 12 || le32(data + masks) != 0x00FF0000 || le32(data + masks + 4) != 0x0000FF00 ||
-            le32(data + masks + 8) != 0x000000FF)
+        if (size < masks + 12 || readLe32(data + masks) != 0x00FF0000 ||
+            readLe32(data + masks + 4) != 0x0000FF00 || readLe32(data + masks + 8) != 0x000000FF)
             return 0;
-    } else if (compression != kRgb) {
+    } else if (compression != dib::BiRgb) {
         return 0;
     }
 
@@ -95,8 +71,7 @@ int decodeBmp(const std::uint8_t *data, std::size_t size, DecodedPage &out, std:
     bool allGrey = true;
     if (bits <= 8) {
         const std::uint32_t maxColours = 1u << bits;
-        if (colours == 0)
-            colours = maxColours;
+        colours = dibColours(bits, colours);
         if (colours > maxColours)
             return 0;
         if (paletteOffset + std::size_t(colours) * entrySize > size)
@@ -108,7 +83,7 @@ int decodeBmp(const std::uint8_t *data, std::size_t size, DecodedPage &out, std:
         }
     }
 
-    const std::uint64_t srcStride = (std::uint64_t(width) * bits + 31) / 32 * 4;
+    const std::uint64_t srcStride = dibStride(width, bits);
     if (pixelOffset > size || srcStride * std::uint64_t(height) > size - pixelOffset)
         return 0;
     const std::uint8_t *pixels = data + pixelOffset;
@@ -176,28 +151,26 @@ bool writeBmp(const DibView &page, int xdpi, int ydpi, const char *fileName)
     // 32-bit pages are written as 24-bit: readers disagree about the fourth byte.
     const int bits = page.bits == 32 ? 24 : page.bits;
     const std::uint32_t colours = bits == 1 ? 2 : bits == 8 ? 256 : 0;
-    const std::uint32_t stride = dibStride(std::uint32_t(page.width), bits);
-    const std::uint64_t pixelBytes = std::uint64_t(stride) * std::uint64_t(page.height);
-    const std::uint32_t offset = 14 + 40 + 4 * colours;
+    const DibHeader header{.width = page.width,
+                           .height = page.height,
+                           .bitCount = bits,
+                           .clrUsed = colours,
+                           .xPelsPerMeter = dpiToPelsPerMeter(xdpi),
+                           .yPelsPerMeter = dpiToPelsPerMeter(ydpi)};
+    const std::uint32_t stride = std::uint32_t(header.stride());
+    const std::uint64_t pixelBytes = header.imageBytes();
+    const std::uint32_t offset = std::uint32_t(14 + header.bitsOffset());
     if (offset + pixelBytes > 0xFFFFFFFFull)
         return false;
 
     std::vector<std::uint8_t> head(offset, 0);
     head[0] = 'B';
     head[1] = 'M';
-    put32(&head[2], std::uint32_t(offset + pixelBytes));
-    put32(&head[10], offset);
+    writeLe32(&head[2], std::uint32_t(offset + pixelBytes));
+    writeLe32(&head[10], offset);
     std::uint8_t *info = &head[14];
-    put32(info, 40);
-    put32(info + 4, std::uint32_t(page.width));
-    put32(info + 8, std::uint32_t(page.height));
-    put16(info + 12, 1);
-    put16(info + 14, std::uint16_t(bits));
-    put32(info + 20, std::uint32_t(pixelBytes));
-    put32(info + 24, std::uint32_t(dpiToPelsPerMeter(xdpi)));
-    put32(info + 28, std::uint32_t(dpiToPelsPerMeter(ydpi)));
-    put32(info + 32, colours);
-    std::uint8_t *palette = info + 40;
+    writeDibHeader(info, header);
+    std::uint8_t *palette = info + DibHeaderSize;
     if (bits == 1) {
         // The page's own pair of colours, or black and white when it has none.
         for (std::uint32_t i = 0; i < 2; ++i) {

@@ -1,6 +1,7 @@
 #pragma once
 // Packed DIBs as the codec reads and writes them: a view over a caller's block and a
 // builder for the normalised pages the decoders hand out.
+#include <arkavo/Dib.h>
 #include <arkavo/GlobalBlock.h>
 
 #include <cstddef>
@@ -11,11 +12,6 @@ namespace arkavo::codec {
 
 // Decoders refuse pages whose pixels would need more than this.
 constexpr std::uint64_t kMaxPixelBytes = std::uint64_t(1) << 30;
-
-inline std::uint32_t dibStride(std::uint32_t width, int bits)
-{
-    return std::uint32_t(((std::uint64_t(width) * bits + 31) / 32) * 4);
-}
 
 std::int32_t dpiToPelsPerMeter(int dpi);
 int pelsPerMeterToDpi(std::int32_t ppm);
