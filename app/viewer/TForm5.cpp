@@ -146,18 +146,30 @@ void TForm5::syncImages()
     PagePath = m_edit.Path();
 }
 
+void TForm5::saveView()
+{
+    if (!OviscoPicture)
+        return;
+    SavedZoom = OviscoPicture->Zoom();
+    SavedScrollX = OviscoPicture->ScrollPositionX();
+    SavedScrollY = OviscoPicture->ScrollPositionY();
+}
+
+void TForm5::restoreSavedView()
+{
+    if (!OviscoPicture)
+        return;
+    OviscoPicture->setZoom(SavedZoom);
+    OviscoPicture->setScrollPositionX(SavedScrollX);
+    OviscoPicture->setScrollPositionY(SavedScrollY);
+}
+
 // Puts Image on the screen with the zoom and scroll position the screen had.
 void TForm5::showAgain(HGLOBAL image)
 {
-    const double zoom = Zoom();
-    const int x = OviscoPicture ? OviscoPicture->ScrollPositionX() : 0;
-    const int y = OviscoPicture ? OviscoPicture->ScrollPositionY() : 0;
+    saveView();
     setShownDib(image);
-    if (OviscoPicture) {
-        OviscoPicture->setZoom(zoom);
-        OviscoPicture->setScrollPositionX(x);
-        OviscoPicture->setScrollPositionY(y);
-    }
+    restoreSavedView();
     showZoomText();
 }
 
@@ -165,11 +177,8 @@ void TForm5::ShowPage(int index)
 {
     if (pageChanged())
         writeBack();
-    if (HasImage() && OviscoPicture) {
-        SavedZoom = OviscoPicture->Zoom();
-        SavedScrollX = OviscoPicture->ScrollPositionX();
-        SavedScrollY = OviscoPicture->ScrollPositionY();
-    }
+    if (HasImage())
+        saveView();
 
     setShownDib(nullptr);
     m_edit.Close();
@@ -194,15 +203,10 @@ void TForm5::ShowPage(int index)
             m_edit.Open(path, identity, loaded);
             setShownDib(m_edit.Current());
             if (HasImage()) {
-                if (OviscoPicture) {
-                    if (Context->ZoomLocked() && SavedZoom != 0) {
-                        OviscoPicture->setZoom(SavedZoom);
-                        OviscoPicture->setScrollPositionX(SavedScrollX);
-                        OviscoPicture->setScrollPositionY(SavedScrollY);
-                    } else {
-                        OviscoPicture->FitTo(0);
-                    }
-                }
+                if (Context->ZoomLocked() && SavedZoom != 0)
+                    restoreSavedView();
+                else if (OviscoPicture)
+                    OviscoPicture->FitTo(0);
                 showZoomText();
             } else {
                 // Unreadable, or read but not showable: either way there is no page to work on.
@@ -299,11 +303,7 @@ void TForm5::SetViewerImage(const TCodecImage &image)
             GlobalFree(image.Dib);
         return;
     }
-    if (OviscoPicture) {
-        SavedZoom = OviscoPicture->Zoom();
-        SavedScrollX = OviscoPicture->ScrollPositionX();
-        SavedScrollY = OviscoPicture->ScrollPositionY();
-    }
+    saveView();
     const HGLOBAL shown = ShownDib();
     setShownDib(image.Dib);
     if (!HasImage()) {
@@ -319,11 +319,7 @@ void TForm5::SetViewerImage(const TCodecImage &image)
         syncImages();
         btnUndo->setEnabled(m_edit.CanUndo());
     }
-    if (OviscoPicture) {
-        OviscoPicture->setZoom(SavedZoom);
-        OviscoPicture->setScrollPositionX(SavedScrollX);
-        OviscoPicture->setScrollPositionY(SavedScrollY);
-    }
+    restoreSavedView();
     showZoomText();
 }
 

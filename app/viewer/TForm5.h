@@ -141,6 +141,9 @@ private:
     bool pageChanged() const;
     void syncImages();
     void showAgain(HGLOBAL image);
+    // The control's zoom and scroll position into SavedZoom and SavedScrollX/Y, and back.
+    void saveView();
+    void restoreSavedView();
 
     HGLOBAL m_shownWithoutControl = nullptr; // the shown image when the control is missing
     PageEditSession m_edit;
