@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProgressBar>
+#include <QSignalBlocker>
 #include <QTreeWidget>
 #include <QUuid>
 
@@ -197,7 +198,22 @@ QTreeWidgetItem *TImageManager::AddNode(QTreeWidgetItem *parent, const QString &
 
 void TImageManager::DeleteNode(QTreeWidgetItem *node)
 {
-    delete node; // the data record lives in the node
+    QTreeWidget *tree = node ? node->treeWidget() : nullptr;
+    if (!tree) {
+        delete node; // the data record lives in the node
+        return;
+    }
+    // The tree moves its current item while the node goes, with the node still among its
+    // parent's children: whatever the window showed then would list the node's file and
+    // make its folders again. The move is told once the node is gone.
+    const QTreeWidgetItem *before = tree->currentItem();
+    {
+        const QSignalBlocker quiet(tree);
+        delete node;
+    }
+    if (tree->currentItem() != before)
+        emit tree->currentItemChanged(tree->currentItem(), nullptr);
+    emit tree->itemSelectionChanged();
 }
 
 QTreeWidgetItem *TImageManager::FindChildById(QTreeWidgetItem *node, int id) const

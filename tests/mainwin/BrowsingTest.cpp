@@ -131,6 +131,33 @@ TEST_F(Browsing, CreateImportShowAndDelete)
     EXPECT_FALSE(QFile::exists(dir + "P0000001.tif"));
 }
 
+TEST_F(Browsing, ADeletedItemLeavesNoFolderBehind)
+{
+    // The tree moves its current node while the deleted one goes: whatever it shows then
+    // must not make the deleted item's folders again.
+    QTreeWidgetItem *fileA = newFile();
+    QTreeWidgetItem *folder = fileA->parent();
+    const QString folderDir = RootPath + "Images/" + folder->parent()->text(0) + "/" + folder->text(0) + "/";
+    const struct {
+        const char *what;
+        bool onlyFile; // the file is the folder's only one: the folder becomes current
+    } cases[] = {{"the only file", true}, {"one of two files", false}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        QTreeWidgetItem *file = c.onlyFile ? fileA : create(folder, "MN_FILE_NewFile");
+        ASSERT_EQ(folder->childCount(), c.onlyFile ? 1 : 2);
+        const QString name = file->text(0);
+        ASSERT_TRUE(QFileInfo(folderDir + name).isDir());
+        select(file);
+        trigger("MN_FILE_DELETE");
+        EXPECT_FALSE(QFileInfo::exists(folderDir + name));
+        EXPECT_FALSE(QFileInfo::exists(RootPath + "Thumbnail/" + folderDir.mid(RootPath.size() + 7) + name));
+        EXPECT_NE(form->TreeView1->currentItem(), nullptr);
+        if (c.onlyFile)
+            fileA = create(folder, "MN_FILE_NewFile");
+    }
+}
+
 TEST_F(Browsing, RootCannotBeRenamedOrDeleted)
 {
     QTreeWidgetItem *rootNode = form->TreeView1->topLevelItem(0);
