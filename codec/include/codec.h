@@ -32,7 +32,7 @@ typedef struct {
 #define CODEC_DEFAULT_DPI 200
 
 /* TIFF compression codes understood by SaveTIF. */
-#define CODEC_TIFF_DEFAULT 0 /* G4 for 1-bit pages, Deflate for grey and colour */
+#define CODEC_TIFF_DEFAULT 0 /* G4 for 1-bit pages, uncompressed for grey and colour */
 #define CODEC_TIFF_NONE 1
 #define CODEC_TIFF_LZW 5
 #define CODEC_TIFF_G4 4
