@@ -45,6 +45,13 @@ typedef struct {
  * On failure returns 0 and sets Dib to 0. */
 ARKAVO_CODEC_API int LoadFile(const char *fileName, TCodecImage *image, int page);
 
+/* LoadFile of page 0 for a thumbnail to fit boxWidth x boxHeight: a JPEG may come
+ * decoded at 1/2 or 1/4 of its size, never below twice the box, and Thumbnail fits it
+ * to the size of the whole page's thumbnail. The record keeps the file's resolution.
+ * Not one of the six fixed entries. */
+ARKAVO_CODEC_API int LoadFileForThumbnail(const char *fileName, TCodecImage *image, int boxWidth,
+                                          int boxHeight);
+
 /* The savers only read the record; 1 = written. Resolution comes from the record
  * (or the DIB header when the record holds none). A failed save leaves an existing
  * file as it was. 32-bit pages are written as 24-bit colour. JPEG quality is 80;
