@@ -8,6 +8,7 @@
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <jpeglib.h>
+#include <leptonica/allheaders.h>
 #include <tiffio.h>
 
 #include <cmath>
@@ -421,6 +422,30 @@ void BM_GetAngle_Bilevel(benchmark::State &state)
     state.counters["angle"] = GetAngle(fixtures().bilevel.get());
 }
 
+// Leptonica's measure alone on the same bilevel page, already in its layout.
+void BM_Bare_FindSkew_Bilevel(benchmark::State &state)
+{
+    PIX *pix = pixCreate(W, H, 1);
+    {
+        GlobalLockGuard lock(fixtures().bilevel.get());
+        l_uint32 *words = pixGetData(pix);
+        for (int y = 0; y < H; ++y) {
+            const std::uint8_t *src = lock.data() + 48 + std::size_t(H - 1 - y) * 312;
+            auto *dst = reinterpret_cast<std::uint8_t *>(words + std::size_t(y) * 78);
+            for (int i = 0; i < 310; ++i)
+                dst[i] = std::uint8_t(~src[i]);
+        }
+        pixEndianByteSwap(pix);
+    }
+    l_float32 angle = 0, confidence = 0;
+    for (auto _ : state) {
+        pixFindSkew(pix, &angle, &confidence);
+        benchmark::DoNotOptimize(angle);
+    }
+    state.counters["angle"] = -angle;
+    pixDestroy(&pix);
+}
+
 void BM_GetAngle_Grey8(benchmark::State &state)
 {
     for (auto _ : state)
@@ -450,4 +475,5 @@ BENCHMARK(BM_LoadFile_10Jpeg)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SavePDF_10G4)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadFile_10G4)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GetAngle_Bilevel)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Bare_FindSkew_Bilevel)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GetAngle_Grey8)->Unit(benchmark::kMillisecond);

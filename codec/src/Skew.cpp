@@ -40,15 +40,37 @@ private:
 // Grey levels below this count as ink.
 constexpr int kInkLevel = 128;
 
+// A bilevel page in Leptonica's layout in one pass: each row's bytes go into native
+// 32-bit words, most significant bit first, inverted unless 1 is already black. The
+// DIB's rows are padded to 32 bits just as Leptonica's are.
+void copyBilevelRows(const DibView &page, l_uint32 *words, std::size_t wpl)
+{
+    const l_uint32 flip = page.blackIsOne ? 0 : ~l_uint32(0);
+    const l_uint32 tail = page.width % 32 ? ~l_uint32(0) << (32 - page.width % 32) : ~l_uint32(0);
+    for (int y = 0; y < page.height; ++y) {
+        const std::uint8_t *src = page.row(y);
+        l_uint32 *dst = words + std::size_t(y) * wpl;
+        for (std::size_t w = 0; w < wpl; ++w, src += 4)
+            dst[w] =
+                (l_uint32(src[0]) << 24 | l_uint32(src[1]) << 16 | l_uint32(src[2]) << 8 | src[3]) ^ flip;
+        dst[wpl - 1] &= tail;
+    }
+}
+
 // A 1-bit Leptonica image of the page, top row first, 1 = ink.
 PixPtr inkImage(const DibView &page)
 {
+    if (page.kind == PageKind::Bilevel) {
+        PixPtr pix(pixCreateNoInit(page.width, page.height, 1));
+        if (pix)
+            copyBilevelRows(page, pixGetData(pix.get()), std::size_t(pixGetWpl(pix.get())));
+        return pix;
+    }
     PixPtr pix(pixCreate(page.width, page.height, 1));
     if (!pix)
         return nullptr;
     l_uint32 *words = pixGetData(pix.get());
     const std::size_t wpl = std::size_t(pixGetWpl(pix.get()));
-    const std::size_t bytes = std::size_t(page.width + 7) / 8;
     std::uint8_t levels[256];
     for (int i = 0; i < 256; ++i)
         levels[i] =
@@ -56,15 +78,6 @@ PixPtr inkImage(const DibView &page)
     for (int y = 0; y < page.height; ++y) {
         const std::uint8_t *src = page.row(y);
         auto *dst = reinterpret_cast<std::uint8_t *>(words + std::size_t(y) * wpl);
-        if (page.kind == PageKind::Bilevel) {
-            if (page.blackIsOne)
-                std::memcpy(dst, src, bytes);
-            else
-                copyInverted(dst, src, bytes);
-            clearTailBits(dst, page.width);
-            continue;
-        }
-        std::memset(dst, 0, wpl * 4);
         if (page.kind == PageKind::Colour) {
             const int step = page.bits / 8;
             for (int x = 0; x < page.width; ++x, src += step) {
