@@ -417,6 +417,7 @@ void BM_LoadFile_10G4(benchmark::State &s)
 
 void BM_GetAngle_Bilevel(benchmark::State &state)
 {
+    FaultCounter faults(state);
     for (auto _ : state)
         benchmark::DoNotOptimize(GetAngle(fixtures().bilevel.get()));
     state.counters["angle"] = GetAngle(fixtures().bilevel.get());
@@ -438,6 +439,7 @@ void BM_Bare_FindSkew_Bilevel(benchmark::State &state)
         pixEndianByteSwap(pix);
     }
     l_float32 angle = 0, confidence = 0;
+    FaultCounter faults(state);
     for (auto _ : state) {
         pixFindSkew(pix, &angle, &confidence);
         benchmark::DoNotOptimize(angle);

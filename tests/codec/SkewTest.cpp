@@ -114,14 +114,15 @@ GlobalBlock restored(const GlobalBlock &page, bool whiteZero, bool topDown)
     return copy;
 }
 
-// A 1-bit page is handed to the measure without the grey path; whatever its width,
+// A 1-bit page is handed to the measure without the grey path; whatever its size,
 // palette order or row order, it gives exactly the angle of the same picture in grey.
 TEST(CodecSkew, BilevelPagesMeasureLikeTheirGreyTwin)
 {
-    for (int width : {1240, 1237, 1250})
+    const std::pair<int, int> sizes[] = {{1240, 1754}, {1237, 1753}, {1250, 1754}};
+    for (const auto &[width, height] : sizes)
         for (double angle : {-2.5, 0.0, 1.3}) {
-            GlobalBlock grey = textPage(8, angle, width);
-            GlobalBlock bilevel = textPage(1, angle, width);
+            GlobalBlock grey = textPage(8, angle, width, height);
+            GlobalBlock bilevel = textPage(1, angle, width, height);
             const double expected = GetAngle(grey.get());
             EXPECT_NEAR(expected, angle, 0.1) << width;
             for (bool whiteZero : {false, true})
