@@ -130,7 +130,8 @@ bool MakeThumbnail(const QString &pageFile, const QString &thumbFile, HGLOBAL di
         TCodecImage loaded{};
         arkavo::GlobalBlock owned; // the page loaded here; a passed-in bitmap stays the caller's
         if (!dib) {
-            if (LoadFile(QFile::encodeName(pageFile).constData(), &loaded, 0) > 0)
+            // A JPEG page may come reduced; only its thumbnail is made from it.
+            if (LoadFileForThumbnail(QFile::encodeName(pageFile).constData(), &loaded, width, height) > 0)
                 owned.reset(loaded.Dib);
             dib = owned.get();
         }

@@ -32,7 +32,7 @@ typedef struct {
 #define CODEC_DEFAULT_DPI 200
 
 /* TIFF compression codes understood by SaveTIF. */
-#define CODEC_TIFF_DEFAULT 0 /* G4 for 1-bit pages, Deflate for grey and colour */
+#define CODEC_TIFF_DEFAULT 0 /* G4 for 1-bit pages, uncompressed for grey and colour */
 #define CODEC_TIFF_NONE 1
 #define CODEC_TIFF_LZW 5
 #define CODEC_TIFF_G4 4
@@ -44,6 +44,13 @@ typedef struct {
  * Returns the file's page count and fills all three fields; the caller frees Dib.
  * On failure returns 0 and sets Dib to 0. */
 ARKAVO_CODEC_API int LoadFile(const char *fileName, TCodecImage *image, int page);
+
+/* LoadFile of page 0 for a thumbnail to fit boxWidth x boxHeight: a JPEG may come
+ * decoded at 1/2 or 1/4 of its size, never below twice the box, and Thumbnail fits it
+ * to the size of the whole page's thumbnail. The record keeps the file's resolution.
+ * Not one of the six fixed entries. */
+ARKAVO_CODEC_API int LoadFileForThumbnail(const char *fileName, TCodecImage *image, int boxWidth,
+                                          int boxHeight);
 
 /* The savers only read the record; 1 = written. Resolution comes from the record
  * (or the DIB header when the record holds none). A failed save leaves an existing

@@ -33,11 +33,7 @@ template <typename Save> int withPage(const TCodecImage *image, const char *file
     }
 }
 
-} // namespace
-
-extern "C" {
-
-int LoadFile(const char *fileName, TCodecImage *image, int page)
+int loadPage(const char *fileName, TCodecImage *image, int page, const ThumbnailBox *box)
 {
     if (!image)
         return 0;
@@ -55,7 +51,7 @@ int LoadFile(const char *fileName, TCodecImage *image, int page)
             pages = decodeTiff(file.data(), file.size(), page, decoded);
             break;
         case FileType::Jpeg:
-            pages = page == 0 ? decodeJpeg(file.data(), file.size(), decoded) : 0;
+            pages = page == 0 ? decodeJpeg(file.data(), file.size(), decoded, kMaxPixelBytes, box) : 0;
             break;
         case FileType::Bmp:
             pages = page == 0 ? decodeBmp(file.data(), file.size(), decoded) : 0;
@@ -72,6 +68,21 @@ int LoadFile(const char *fileName, TCodecImage *image, int page)
     } catch (...) {
         return 0;
     }
+}
+
+} // namespace
+
+extern "C" {
+
+int LoadFile(const char *fileName, TCodecImage *image, int page)
+{
+    return loadPage(fileName, image, page, nullptr);
+}
+
+int LoadFileForThumbnail(const char *fileName, TCodecImage *image, int boxWidth, int boxHeight)
+{
+    const ThumbnailBox box{boxWidth, boxHeight};
+    return loadPage(fileName, image, 0, boxWidth > 0 && boxHeight > 0 ? &box : nullptr);
 }
 
 int SaveJPG(const TCodecImage *image, const char *fileName)

@@ -15,12 +15,19 @@ struct DecodedPage {
     int ydpi = 0;
 };
 
+// The box a thumbnail of the page is to fit; a decoder given one may decode the page
+// reduced, to a size that Thumbnail fits to the same size as the whole page.
+struct ThumbnailBox {
+    int width = 0;
+    int height = 0;
+};
+
 // Each returns the file's page count (1 for JPEG and BMP) with `page` decoded into
 // `out`, or 0 on any failure. Nothing is printed.
 int decodeTiff(const std::uint8_t *data, std::size_t size, int page, DecodedPage &out,
                std::uint64_t maxPixelBytes = kMaxPixelBytes);
 int decodeJpeg(const std::uint8_t *data, std::size_t size, DecodedPage &out,
-               std::uint64_t maxPixelBytes = kMaxPixelBytes);
+               std::uint64_t maxPixelBytes = kMaxPixelBytes, const ThumbnailBox *box = nullptr);
 int decodeBmp(const std::uint8_t *data, std::size_t size, DecodedPage &out,
               std::uint64_t maxPixelBytes = kMaxPixelBytes);
 

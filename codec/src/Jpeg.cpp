@@ -75,9 +75,24 @@ int densityDpi(unsigned unit, unsigned density)
 
 constexpr int kQuality = 80;
 
+// The larger of the decoder's reductions 1/4 and 1/2 that divides the page evenly and
+// leaves it at least twice the box; 1 when there is none. Thumbnail then fits the reduced
+// page to the same size as the whole one. A last row or column standing for part of a
+// block would stretch the reduced page and shift every area mean, and 1/8 keeps only each
+// block's mean, unclipped, which is up to three grey levels off on text pages.
+unsigned reductionFor(JDIMENSION width, JDIMENSION height, const ThumbnailBox &box)
+{
+    for (unsigned denom : {4u, 2u})
+        if (width % denom == 0 && height % denom == 0 && width / denom >= 2 * unsigned(box.width) &&
+            height / denom >= 2 * unsigned(box.height))
+            return denom;
+    return 1;
+}
+
 } // namespace
 
-int decodeJpeg(const std::uint8_t *data, std::size_t size, DecodedPage &out, std::uint64_t maxPixelBytes)
+int decodeJpeg(const std::uint8_t *data, std::size_t size, DecodedPage &out, std::uint64_t maxPixelBytes,
+               const ThumbnailBox *box)
 {
     if (!data || size < 4 || size > 0xFFFFFFFFu)
         return 0;
@@ -114,9 +129,16 @@ int decodeJpeg(const std::uint8_t *data, std::size_t size, DecodedPage &out, std
         out.xdpi = densityDpi(cinfo.density_unit, cinfo.X_density);
         out.ydpi = densityDpi(cinfo.density_unit, cinfo.Y_density);
     }
-    out.dib = makeDib(int(cinfo.image_width), int(cinfo.image_height), depth, effectiveDpi(out.xdpi),
+    if (cinfo.image_width > 0x7FFFFFFF || cinfo.image_height > 0x7FFFFFFF)
+        ERREXIT(&cinfo, JERR_WIDTH_OVERFLOW);
+    if (box && box->width > 0 && box->height > 0) {
+        cinfo.scale_num = 1;
+        cinfo.scale_denom = reductionFor(cinfo.image_width, cinfo.image_height, *box);
+    }
+    jpeg_calc_output_dimensions(&cinfo);
+    out.dib = makeDib(int(cinfo.output_width), int(cinfo.output_height), depth, effectiveDpi(out.xdpi),
                       effectiveDpi(out.ydpi), maxPixelBytes);
-    if (!out.dib.block || cinfo.image_width > 0x7FFFFFFF || cinfo.image_height > 0x7FFFFFFF)
+    if (!out.dib.block)
         ERREXIT(&cinfo, JERR_WIDTH_OVERFLOW);
     jpeg_start_decompress(&cinfo);
     const bool inverted = cinfo.saw_Adobe_marker;

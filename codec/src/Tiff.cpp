@@ -346,9 +346,12 @@ void packRow(const DibView &v, int y, std::uint8_t *dst)
     }
 }
 
+// Grey and colour pages are stored raw by default: on noisy A4 scans even the fastest
+// Deflate takes 100 ms or more a page for a third off the size, more than the scan
+// pipeline can spend on a page, and PackBits gains nothing on them.
 int chooseCompression(PageKind kind, int requested)
 {
-    const int fallback = kind == PageKind::Bilevel ? COMPRESSION_CCITTFAX4 : COMPRESSION_ADOBE_DEFLATE;
+    const int fallback = kind == PageKind::Bilevel ? COMPRESSION_CCITTFAX4 : COMPRESSION_NONE;
     switch (requested) {
     case COMPRESSION_NONE:
     case COMPRESSION_LZW:

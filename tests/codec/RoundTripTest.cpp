@@ -165,12 +165,22 @@ struct CompressionCase {
 TEST(CodecSave, CompressionThatDoesNotFitTheDepthFallsBackToTheDefault)
 {
     const CompressionCase cases[] = {
-        {1, 0, COMPRESSION_CCITTFAX4},      {8, 0, COMPRESSION_ADOBE_DEFLATE},
-        {24, 0, COMPRESSION_ADOBE_DEFLATE}, {8, 4, COMPRESSION_ADOBE_DEFLATE},
-        {24, 4, COMPRESSION_ADOBE_DEFLATE}, {1, 7, COMPRESSION_CCITTFAX4},
-        {8, 7, COMPRESSION_JPEG},           {24, 7, COMPRESSION_JPEG},
-        {1, 999, COMPRESSION_CCITTFAX4},    {8, 32773, COMPRESSION_PACKBITS},
-        {1, 1, COMPRESSION_NONE},           {24, -3, COMPRESSION_ADOBE_DEFLATE},
+        {1, 0, COMPRESSION_CCITTFAX4},
+        {8, 0, COMPRESSION_NONE},
+        {24, 0, COMPRESSION_NONE},
+        {8, 4, COMPRESSION_NONE},
+        {24, 4, COMPRESSION_NONE},
+        {1, 7, COMPRESSION_CCITTFAX4},
+        {8, 7, COMPRESSION_JPEG},
+        {24, 7, COMPRESSION_JPEG},
+        {1, 999, COMPRESSION_CCITTFAX4},
+        {8, 32773, COMPRESSION_PACKBITS},
+        {1, 1, COMPRESSION_NONE},
+        {24, -3, COMPRESSION_NONE},
+        // Compressions asked for by name are kept.
+        {8, 8, COMPRESSION_ADOBE_DEFLATE},
+        {24, 32946, COMPRESSION_ADOBE_DEFLATE},
+        {8, 5, COMPRESSION_LZW},
     };
     TempDir dir;
     for (const CompressionCase &c : cases) {
@@ -199,7 +209,7 @@ TEST(CodecSave, AppendedPagesOfMixedKindsReadBackPageByPage)
                           {8, 32773, COMPRESSION_PACKBITS},
                           {24, 7, COMPRESSION_JPEG},
                           {1, 32773, COMPRESSION_PACKBITS},
-                          {8, 0, COMPRESSION_ADOBE_DEFLATE}};
+                          {8, 0, COMPRESSION_NONE}};
     TempDir dir;
     const std::string path = (dir / "multi.tif").string();
     std::vector<GlobalBlock> pages;

@@ -89,6 +89,52 @@ TEST(CodecSkew, SyntheticTextPagesGiveTheirAngle)
         }
 }
 
+// The same 1-bit picture stored another way: palette entry 0 white, or rows top-down.
+GlobalBlock restored(const GlobalBlock &page, bool whiteZero, bool topDown)
+{
+    const DibInfo info = dibInfo(page.get());
+    const std::size_t stride = std::size_t((info.width + 31) / 32 * 4);
+    GlobalBlock copy = makeDib(info.width, info.height, 1,
+                               whiteZero ? std::vector<std::uint32_t>{0xFFFFFF, 0x000000}
+                                         : std::vector<std::uint32_t>{0x000000, 0xFFFFFF},
+                               150);
+    GlobalLockGuard from(page.get()), to(copy.get());
+    const std::uint8_t *src = from.data() + 48;
+    std::uint8_t *dst = to.data() + 48;
+    if (topDown) {
+        const std::int32_t height = -info.height;
+        std::memcpy(to.data() + 8, &height, 4);
+    }
+    for (int y = 0; y < info.height; ++y) {
+        const std::uint8_t *s = src + stride * std::size_t(y);
+        std::uint8_t *d = dst + stride * std::size_t(topDown ? info.height - 1 - y : y);
+        for (std::size_t i = 0; i < stride; ++i)
+            d[i] = whiteZero ? std::uint8_t(~s[i]) : s[i];
+    }
+    return copy;
+}
+
+// A 1-bit page is handed to the measure without the grey path; whatever its size,
+// palette order or row order, it gives exactly the angle of the same picture in grey.
+TEST(CodecSkew, BilevelPagesMeasureLikeTheirGreyTwin)
+{
+    const std::pair<int, int> sizes[] = {{1240, 1754}, {1237, 1753}, {1250, 1754}};
+    for (const auto &[width, height] : sizes)
+        for (double angle : {-2.5, 0.0, 1.3}) {
+            GlobalBlock grey = textPage(8, angle, width, height);
+            GlobalBlock bilevel = textPage(1, angle, width, height);
+            const double expected = GetAngle(grey.get());
+            EXPECT_NEAR(expected, angle, 0.1) << width;
+            for (bool whiteZero : {false, true})
+                for (bool topDown : {false, true}) {
+                    GlobalBlock page = restored(bilevel, whiteZero, topDown);
+                    EXPECT_EQ(GetAngle(page.get()), expected)
+                        << width << " wide, turned " << angle << (whiteZero ? ", white 0" : "")
+                        << (topDown ? ", top-down" : "");
+                }
+        }
+}
+
 TEST(CodecSkew, PagesWithoutTextGiveZero)
 {
     std::mt19937 rng(11);
