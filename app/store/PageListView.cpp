@@ -30,8 +30,12 @@ TPageListView::TPageListView(QWidget *parent) : QListWidget(parent), m_visibleRo
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setUniformItemSizes(true);
 
+    // Changes come in bursts (a refill inserts rows one by one with the event loop running
+    // in between, a drag scrolls in small steps): the visible rows are looked at no more
+    // than once a screen frame, the way painting follows them.
     m_visibleRowsTimer->setSingleShot(true);
-    m_visibleRowsTimer->setInterval(0);
+    m_visibleRowsTimer->setTimerType(Qt::PreciseTimer);
+    m_visibleRowsTimer->setInterval(5);
     connect(m_visibleRowsTimer, &QTimer::timeout, this, &TPageListView::VisibleRowsChanged);
     const auto changed = [this] { visibleRowsMayChange(); };
     connect(model(), &QAbstractItemModel::rowsInserted, this, changed);
@@ -148,7 +152,8 @@ bool TPageListView::VisibleRowsPending() const
 
 void TPageListView::visibleRowsMayChange()
 {
-    if (!m_visibleRowsTimer->isActive())
+    // A hidden list shows nothing; showing it counts as a change.
+    if (isVisible() && !m_visibleRowsTimer->isActive())
         m_visibleRowsTimer->start();
 }
 
