@@ -23,7 +23,8 @@ QString pageName(int n, const QString &ext)
     return QString("P%1").arg(n, 7, 10, QChar('0')) + ext;
 }
 
-// A shown folder F of file type T with files A (three TIFF pages) and B (one JPEG page).
+// A shown folder F with files A (three TIFF pages) and B (one JPEG page), and an empty
+// folder G of another file type.
 class PageModel : public StoreTest {
 protected:
     void SetUp() override
@@ -33,6 +34,7 @@ protected:
         type = store->NewFileType(true);
         otherType = store->NewFileType(true);
         folder = store->NewFolder(type, "F", true);
+        otherFolder = store->NewFolder(otherType, "G", true);
         a = store->NewFile(folder, "A", true);
         b = store->NewFile(folder, "B", true);
         ASSERT_TRUE(a && b);
@@ -62,7 +64,8 @@ protected:
         return out;
     }
 
-    QTreeWidgetItem *type = nullptr, *otherType = nullptr, *folder = nullptr, *a = nullptr, *b = nullptr;
+    QTreeWidgetItem *type = nullptr, *otherType = nullptr, *folder = nullptr, *otherFolder = nullptr;
+    QTreeWidgetItem *a = nullptr, *b = nullptr;
 };
 
 } // namespace
@@ -126,30 +129,21 @@ TEST_F(PageModel, SelectedPagesComeInListOrderWithTheirPaths)
 TEST_F(PageModel, EveryListedPathStaysOnItsPageFileThroughRenamesRenumberingAndReplacement)
 {
     writeFile(RootPath + "scan.jpg", "scan");
+    const auto renaming = [this](QTreeWidgetItem *node, const QString &name) {
+        return [this, node, name] {
+            QString newName = name;
+            store->RenameNode(node, newName);
+        };
+    };
     const struct Step {
         const char *what;
         std::function<void()> change;
         QStringList contents;
     } steps[] = {
         {"as shown", [] {}, {"a1", "a2", "a3", "b1"}},
-        {"file renamed",
-         [&] {
-             QString name = "A 2";
-             store->RenameNode(a, name);
-         },
-         {"a1", "a2", "a3", "b1"}},
-        {"folder renamed",
-         [&] {
-             QString name = "F 2";
-             store->RenameNode(folder, name);
-         },
-         {"a1", "a2", "a3", "b1"}},
-        {"file type renamed",
-         [&] {
-             QString name = "T 2";
-             store->RenameNode(type, name);
-         },
-         {"a1", "a2", "a3", "b1"}},
+        {"file renamed", renaming(a, "A 2"), {"a1", "a2", "a3", "b1"}},
+        {"folder renamed", renaming(folder, "F 2"), {"a1", "a2", "a3", "b1"}},
+        {"file type renamed", renaming(type, "T 2"), {"a1", "a2", "a3", "b1"}},
         {"page 2 deleted",
          [&] {
              QStringList paths{store->GetPagePath(1)};
@@ -162,6 +156,13 @@ TEST_F(PageModel, EveryListedPathStaysOnItsPageFileThroughRenamesRenumberingAndR
         {"folder moved to another file type",
          [&] { ASSERT_TRUE(store->MoveFolderNode(folder, otherType)); },
          {"scan", "a3", "b1"}},
+        {"shown file moved to another folder",
+         [&] {
+             tree->setCurrentItem(a);
+             store->ShowNode(a, nullptr);
+             ASSERT_TRUE(store->MoveFileNode(a, otherFolder));
+         },
+         {"scan", "a3"}},
     };
     for (const Step &step : steps) {
         SCOPED_TRACE(step.what);
