@@ -30,12 +30,10 @@ TPageListView::TPageListView(QWidget *parent) : QListWidget(parent), m_visibleRo
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setUniformItemSizes(true);
 
-    // Changes come in bursts (a refill inserts rows one by one with the event loop running
-    // in between, a drag scrolls in small steps): the visible rows are looked at no more
-    // than once a screen frame, the way painting follows them.
+    // Changes come in bursts (a refill inserts rows one by one, a drag scrolls in small
+    // steps): the visible rows are looked at once per pass of the event loop.
     m_visibleRowsTimer->setSingleShot(true);
-    m_visibleRowsTimer->setTimerType(Qt::PreciseTimer);
-    m_visibleRowsTimer->setInterval(5);
+    m_visibleRowsTimer->setInterval(0);
     connect(m_visibleRowsTimer, &QTimer::timeout, this, &TPageListView::VisibleRowsChanged);
     const auto changed = [this] { visibleRowsMayChange(); };
     connect(model(), &QAbstractItemModel::rowsInserted, this, changed);

@@ -69,8 +69,8 @@ signals:
     // The thumbnail pictures held for the items are no longer valid.
     void ThumbnailsCleared();
     // What the visible area shows may have changed: the list was scrolled, resized or
-    // shown, or rows were inserted, removed, changed or placed. Sent a few milliseconds
-    // after the first of them, however many changes came meanwhile.
+    // shown, or rows were inserted, removed, changed or placed. Sent once the event loop
+    // runs again, however many changes came before.
     void VisibleRowsChanged();
 
 protected:

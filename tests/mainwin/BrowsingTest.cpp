@@ -154,6 +154,9 @@ TEST_F(Browsing, ThumbnailsLoadWhereShownAndTheCacheFlushesBeyondFifty)
 
     // Without thumbnail files, showing the file makes those of the visible pages only.
     const QString thumbs = RootPath + "Thumbnail/新建文件类型(1)/新建文件夹(1)/新建文件(1)/";
+    // The imported pages shown are being read meanwhile, and one whose thumbnail went
+    // would have it made again while the folder is emptied.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !form->ThumbnailsPending(); }, 10000));
     ASSERT_TRUE(QDir(thumbs).removeRecursively());
     form->TreeView1->setCurrentItem(file->parent());
     form->TreeView1->setCurrentItem(file);
