@@ -42,6 +42,11 @@ TPageListView::TPageListView(QWidget *parent) : QListWidget(parent), m_visibleRo
     connect(model(), &QAbstractItemModel::modelReset, this, changed);
 }
 
+TPageListView::~TPageListView()
+{
+    disconnect(model(), nullptr, this, nullptr);
+}
+
 QListWidgetItem *TPageListView::MakePageItem(const PageEntry &entry)
 {
     auto *item = new QListWidgetItem;

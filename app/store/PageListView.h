@@ -24,6 +24,8 @@ public:
     static constexpr int kThumbHeight = 160;
 
     explicit TPageListView(QWidget *parent = nullptr);
+    // The model goes with the widget's children and reports its reset on the way.
+    ~TPageListView() override;
 
     // Size of the large images (the thumbnail box).
     QSize LargeImageSize() const { return {kThumbWidth, kThumbHeight}; }
