@@ -15,6 +15,7 @@
 #include "PageListView.h"
 #include "TForm1Internal.h"
 #include "TFormFieldDefine.h"
+#include "ThumbnailCache.h"
 #include "ThumbnailWorkers.h"
 #include "TForm5.h"
 #include "TImageManager.h"
@@ -61,6 +62,7 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
     ImageList3 = new TImageList("ImageList3", QSize(24, 24), this);
     ImageList4 = new TImageList("ImageList4", QSize(16, 16), this);
     m_thumbnails = new TThumbnailWorkers(this);
+    m_thumbnailCache = std::make_unique<TThumbnailCache>();
     m_thumbnailKick = new QTimer(this);
     m_thumbnailKick->setSingleShot(true);
     m_thumbnailKick->setInterval(0);
@@ -324,9 +326,6 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == ListView1->viewport()) {
         switch (event->type()) {
-        case QEvent::Paint:
-            LoadVisibleThumbnails();
-            break;
         case QEvent::DragEnter:
         case QEvent::DragMove:
         case QEvent::DragLeave:
@@ -518,7 +517,8 @@ void TForm1::ListView1SelectItem(int index, bool selected)
 
 void TForm1::LoadVisibleThumbnails()
 {
-    if (!ImageManager)
+    // A hidden list (as while the store fills it) is asked again when it is shown.
+    if (!ImageManager || !ListView1->isVisible())
         return;
     const int count = ListView1->count();
     const int height = ListView1->viewport()->height();
@@ -541,24 +541,39 @@ void TForm1::LoadVisibleThumbnails()
             continue;
         ++visible;
         QListWidgetItem *item = ListView1->item(i);
-        if (TPageListView::ImageIndex(item) != -1 || TPageListView::SubItem(item, 3).isEmpty())
+        if (TPageListView::ImageIndex(item) != -1)
             continue;
+        // Only pages the store listed have a page file to picture.
+        const QString page = TPageListView::EntryOf(item).path;
+        if (page.isEmpty() || m_thumbnails->IsRunning(page))
+            continue;
+        // Rows inserted again for pages that kept their files (renumbering) find their pictures here.
+        const int cached = m_thumbnailCache->Find(page, FileIdentity::Of(page));
+        if (cached >= 0) {
+            showThumbnail(item, cached);
+            continue;
+        }
         if (m_thumbnails->Running() >= m_thumbnails->Capacity())
             continue; // asked again as soon as a worker is free
-        const QString page = ImageManager->GetPagePath(i);
-        m_thumbnails->Start(page, ImageManager->ThumbnailPathOf(page), i, m_listGeneration);
+        m_thumbnails->Start(page, ImageManager->ThumbnailPathOf(page));
     }
     m_visibleItems = visible;
 }
 
 bool TForm1::ThumbnailsPending() const
 {
-    return m_thumbnails->Running() > 0 || m_thumbnailKick->isActive();
+    return m_thumbnails->Running() > 0 || m_thumbnailKick->isActive() || ListView1->VisibleRowsPending();
+}
+
+void TForm1::showThumbnail(QListWidgetItem *item, int index)
+{
+    const QPixmap &pixmap = m_thumbnailCache->Pictures().at(index);
+    TPageListView::SetImageIndex(item, index);
+    item->setIcon(QIcon(pixmap));
 }
 
 void TForm1::flushThumbnails()
 {
-    ImageList1->Images.clear();
     for (int k = 0; k < ListView1->count(); ++k) {
         QListWidgetItem *item = ListView1->item(k);
         if (TPageListView::ImageIndex(item) >= 0) {
@@ -568,30 +583,26 @@ void TForm1::flushThumbnails()
     }
 }
 
-void TForm1::thumbnailLoaded(const QString &pageFile, int row, quint64 generation, const FileIdentity &page,
-                             const QImage &picture)
+void TForm1::thumbnailLoaded(const QString &pageFile, const FileIdentity &page, const QImage &picture)
 {
     m_thumbnailKick->start(); // the next visible items, once this one is placed
-    QListWidgetItem *item = ListView1->item(row);
-    // A picture asked for before the list was reloaded or rearranged is dropped, and so is
-    // one whose page file was replaced meanwhile: renumbering gives the name to another
-    // page without reloading the list. The item is then asked for again.
-    if (generation != m_listGeneration || !item || TPageListView::ImageIndex(item) != -1 ||
-        ImageManager->GetPagePath(row) != pageFile)
+    // The picture is dropped when no item shows its page file any more, or when the file
+    // there is no longer the one it was made from: renumbering gives the name to another
+    // page. The item is then asked for again.
+    QListWidgetItem *item = ListView1->item(ListView1->RowOf(pageFile));
+    if (!item || TPageListView::ImageIndex(item) != -1 || FileIdentity::Of(pageFile) != page)
         return;
-    if (FileIdentity::Of(pageFile) != page)
-        return;
-    // The cache holds at most 51 pictures and is emptied rather than trimmed; on a screen
-    // showing more items than that it holds one screenful, so a still list never reloads.
-    if (ImageList1->Images.size() > std::max(50, m_visibleItems))
-        flushThumbnails();
     if (picture.isNull()) {
         TPageListView::SetImageIndex(item, -2); // not tried again while listed
         return;
     }
     const QPixmap pixmap = QPixmap::fromImage(picture);
     Image1->setPixmap(pixmap);
-    ImageList1->Images.append(pixmap);
-    TPageListView::SetImageIndex(item, static_cast<int>(ImageList1->Images.size() - 1));
-    item->setIcon(QIcon(pixmap));
+    // On a screen showing more items than the cache normally holds it keeps one screenful,
+    // so a still list never reloads.
+    const TThumbnailCache::Added added = m_thumbnailCache->Insert(pageFile, page, pixmap, m_visibleItems);
+    if (added.flushed)
+        flushThumbnails();
+    ImageList1->Images = m_thumbnailCache->Pictures();
+    showThumbnail(item, added.index);
 }

@@ -10,11 +10,13 @@
 #include <QSize>
 
 #include <functional>
+#include <memory>
 
 class QAction;
 class QFileDialog;
 class QLabel;
 class QListWidget;
+class QListWidgetItem;
 class QMenu;
 class QProgressBar;
 class QSplitter;
@@ -144,8 +146,8 @@ private:
     QStringList chooseImportFiles();
     void importWithListFrozen(const std::function<void()> &work);
     void placeProgressBar();
-    void thumbnailLoaded(const QString &pageFile, int row, quint64 generation, const FileIdentity &page,
-                         const QImage &picture);
+    void thumbnailLoaded(const QString &pageFile, const FileIdentity &page, const QImage &picture);
+    void showThumbnail(QListWidgetItem *item, int index);
     void flushThumbnails();
 
     QHash<QString, QAction *> m_actions;
@@ -157,8 +159,7 @@ private:
     bool m_firstShowDone = false;
     class TThumbnailWorkers *m_thumbnails = nullptr;
     QTimer *m_thumbnailKick = nullptr;
-    // Bumped whenever the list is reloaded: a picture asked for before is dropped.
-    quint64 m_listGeneration = 0;
+    std::unique_ptr<class TThumbnailCache> m_thumbnailCache;
     int m_visibleItems = 0;
     bool m_suppressSelect = false;
     QPointer<QWidget> m_workingFocus;

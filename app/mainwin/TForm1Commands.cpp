@@ -7,6 +7,7 @@
 #include "PageListView.h"
 #include "TForm1Internal.h"
 #include "TImageManager.h"
+#include "ThumbnailCache.h"
 #include "ThumbnailWorkers.h"
 
 #include <QAction>
@@ -124,9 +125,10 @@ void TForm1::connectHandlers()
     connect(ListView1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &TForm1::listSelectionChanged);
     connect(ListView1, &TPageListView::ThumbnailsCleared, this, [this] {
+        m_thumbnailCache->Clear();
         ImageList1->Images.clear();
-        ++m_listGeneration;
     });
+    connect(ListView1, &TPageListView::VisibleRowsChanged, this, &TForm1::LoadVisibleThumbnails);
     connect(m_thumbnails, &TThumbnailWorkers::Loaded, this, &TForm1::thumbnailLoaded);
     connect(m_thumbnailKick, &QTimer::timeout, this, &TForm1::LoadVisibleThumbnails);
 

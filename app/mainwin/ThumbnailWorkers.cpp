@@ -46,13 +46,13 @@ void TThumbnailWorkers::WaitForDone()
     m_pool.waitForDone();
 }
 
-bool TThumbnailWorkers::Start(const QString &pageFile, const QString &thumbFile, int row, quint64 tag)
+bool TThumbnailWorkers::Start(const QString &pageFile, const QString &thumbFile)
 {
     if (m_running.contains(pageFile))
         return false;
     m_running.insert(pageFile);
     const QString placeholder = AppPath + QStringLiteral("unknown-file.bmp");
-    m_pool.start([this, pageFile, thumbFile, placeholder, row, tag] {
+    m_pool.start([this, pageFile, thumbFile, placeholder] {
         FileIdentity page = FileIdentity::Of(pageFile);
         QImage picture;
         if (page.Exists)
@@ -70,9 +70,9 @@ bool TThumbnailWorkers::Start(const QString &pageFile, const QString &thumbFile,
         // still queued when it is destroyed is dropped with it.
         QMetaObject::invokeMethod(
             this,
-            [this, pageFile, row, tag, page, picture] {
+            [this, pageFile, page, picture] {
                 m_running.remove(pageFile);
-                emit Loaded(pageFile, row, tag, page, picture);
+                emit Loaded(pageFile, page, picture);
             },
             Qt::QueuedConnection);
     });

@@ -23,19 +23,18 @@ public:
     bool IsRunning(const QString &pageFile) const { return m_running.contains(pageFile); }
 
     // Makes ThumbFile when it is not current (a placeholder for a page that cannot be
-    // decoded), reads it and frames it; Loaded arrives on this object's thread with Row
-    // and Tag handed back unchanged. False when the page is already being worked on.
-    bool Start(const QString &pageFile, const QString &thumbFile, int row, quint64 tag);
+    // decoded), reads it and frames it; Loaded arrives on this object's thread. False when
+    // the page is already being worked on.
+    bool Start(const QString &pageFile, const QString &thumbFile);
 
     // Drops the requests not yet started and waits for the running ones.
     void WaitForDone();
 
 signals:
     // Picture is null when neither the thumbnail nor the placeholder could be read. Page is
-    // the page file it was made for: pages are renamed and deleted while the workers run,
-    // so it belongs to the item only while the item's page is still that file.
-    void Loaded(const QString &pageFile, int row, quint64 tag, const FileIdentity &page,
-                const QImage &picture);
+    // the file it was made from: pages are renamed and deleted while the workers run, so
+    // it pictures PageFile only while the file there is still that one.
+    void Loaded(const QString &pageFile, const FileIdentity &page, const QImage &picture);
 
 private:
     QThreadPool m_pool;

@@ -95,6 +95,11 @@ QString TCatalogContext::PagePath(int row) const
     return m_store ? m_store->GetPagePath(row) : QString();
 }
 
+QList<PageEntry> TCatalogContext::SelectedPages() const
+{
+    return m_store ? m_store->SelectedPages() : QList<PageEntry>();
+}
+
 QStringList TCatalogContext::SelectedPagePaths() const
 {
     QStringList paths;

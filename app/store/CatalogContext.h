@@ -3,8 +3,10 @@
 // and its selection, what single-page mode shows, and the clipboard. The windows read and
 // change the catalogue through this object and the store, never through each other's
 // widgets; they hear of changes through its signals.
+#include "PageEntry.h"
 #include "ViewerState.h"
 
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -42,6 +44,8 @@ public:
     // File name (first sub-item) of the page at Row; empty when there is none.
     QString PageFileName(int row) const;
     QString PagePath(int row) const;
+    // The selected pages in list order, each with its page file's path.
+    QList<PageEntry> SelectedPages() const;
     QStringList SelectedPagePaths() const;
     int SelectedPageCount() const;
     // Makes Row the focused and only selected page, as a click does.

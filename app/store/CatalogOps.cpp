@@ -415,18 +415,17 @@ void TImageManager::RenameNode(QTreeWidgetItem *node, QString &newName)
 
     if (kind == 1 && ShownAppId == id && ShownAppName == oldName) {
         ShownAppName = newName;
+        updateShownEntries([](PageEntry &) {});
     } else if (kind == 2 && ShownBatchId == id && ShownBatchName == oldName) {
         ShownBatchName = newName;
+        updateShownEntries([](PageEntry &) {});
     } else if (kind == 3 && ShownAppName == node->parent()->parent()->text(0) &&
                ShownBatchName == node->parent()->text(0)) {
-        // The list shows this file or its whole folder: its items carry the file name.
-        for (int i = 0; i < ListView->count(); ++i) {
-            if (ListView->SubItem(i, 0) != oldName)
-                continue;
-            QListWidgetItem *item = ListView->item(i);
-            TPageListView::SetSubItem(item, 0, newName);
-            item->setText(newName + u'-' + TPageListView::SubItem(item, 1));
-        }
+        // The list shows this file or its whole folder: its entries carry the file name.
+        updateShownEntries([&](PageEntry &entry) {
+            if (entry.file == oldName)
+                entry.file = newName;
+        });
         if (ShownFileName == oldName)
             ShownFileName = newName;
     }
@@ -528,6 +527,7 @@ bool TImageManager::MoveFolderNode(QTreeWidgetItem *node, QTreeWidgetItem *targe
         ShownAppId = newAppId;
         ShownAppName = target->text(0);
         ShownBatchId = newBatchId;
+        updateShownEntries([](PageEntry &) {});
     }
     return true;
 }
@@ -587,9 +587,8 @@ bool TImageManager::MoveFileNode(QTreeWidgetItem *node, QTreeWidgetItem *target)
         ShownBatchId = newBatchId;
         ShownBatchName = target->text(0);
         ShownImageId = newImageId;
-        const QString order = Num(OrderOf(node));
-        for (int i = 0; i < ListView->count(); ++i)
-            TPageListView::SetSubItem(ListView->item(i), 2, order);
+        const int order = OrderOf(node);
+        updateShownEntries([order](PageEntry &entry) { entry.fileOrder = order; });
     } else if (oldFolderShown && shown.imageId == 0) {
         // The list shows the old folder as a whole: the moved file's pages leave it.
         for (int i = ListView->count() - 1; i >= 0; --i)

@@ -210,8 +210,8 @@ int ImportPages(TImageManager &store, const QStringList &sources, const QString 
         if (insertAt < 0) {
             insertAt = 0;
             for (int i = list->count() - 1; i >= 0; --i) {
-                if (list->SubItem(i, 2).toInt() < fileOrder ||
-                    (list->SubItem(i, 0) == fileName && list->SubItem(i, 1).toInt() < j)) {
+                const PageEntry entry = list->Entry(i);
+                if (entry.fileOrder < fileOrder || (entry.file == fileName && entry.page < j)) {
                     insertAt = i + 1;
                     break;
                 }
@@ -274,9 +274,8 @@ int ImportPages(TImageManager &store, const QStringList &sources, const QString 
                                               QFileDevice::ReadGroup | QFileDevice::ReadOther);
             MakeThumbnail(target, thumb, nullptr, TPageListView::kThumbWidth, TPageListView::kThumbHeight);
             if (insertAt >= 0) {
-                QListWidgetItem *item = TPageListView::MakePageItem(fileName, j, fileOrder, ext);
-                list->insertItem(insertAt++, item);
-                item->setSelected(true);
+                list->InsertEntry(insertAt, PageEntry{fileName, j, fileOrder, ext, target});
+                list->item(insertAt++)->setSelected(true);
             }
             ++j;
             if (p < n) {

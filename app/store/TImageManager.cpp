@@ -16,6 +16,7 @@
 #include <QFileInfo>
 #include <QProgressBar>
 #include <QSignalBlocker>
+#include <QStringBuilder>
 #include <QTreeWidget>
 #include <QUuid>
 
@@ -31,9 +32,15 @@ const QStringList kPageExts = {".tif", ".jpg", ".bmp"};
 // Lists the pending second half of an interrupted renumbering (see RenumberPages).
 const QString kJournalName = ".renumber";
 
+// Written out by hand: every listed page gets its path, and arg() costs more than the rest.
 QString sevenDigits(int n)
 {
-    return QString("%1").arg(n, 7, 10, QChar('0'));
+    if (n < 0 || n > 9999999)
+        return QString("%1").arg(n, 7, 10, QChar('0'));
+    QString digits(7, u'0');
+    for (qsizetype i = 6; n > 0; --i, n /= 10)
+        digits[i] = QChar(u'0' + n % 10);
+    return digits;
 }
 
 QString fiveDigits(int n)
@@ -343,7 +350,9 @@ void TImageManager::ShowNode(QTreeWidgetItem *node, QProgressBar *progressBar)
             for (int n = 1; n <= exts.size(); ++n) {
                 if (!Loading)
                     return;
-                ListView->addItem(TPageListView::MakePageItem(fileName, n, order, exts[n - 1]));
+                PageEntry entry{fileName, n, order, exts[n - 1], {}};
+                entry.path = ShownPagePath(entry);
+                ListView->AppendEntry(entry);
                 if (files.size() == 1)
                     stepBar(progressBar);
                 QCoreApplication::processEvents();
@@ -379,7 +388,7 @@ void TImageManager::ArrangeThumbnails()
         QPoint pos;
         if (i == 0) {
             pos = {40, 0};
-        } else if (ListView->SubItem(i, 1) == "1") {
+        } else if (ListView->Entry(i).page == 1) {
             pos = {40, previous.y() + h + 80}; // every file starts a new row
         } else {
             pos = {previous.x() + w + 40, previous.y()};
@@ -404,17 +413,40 @@ QString TImageManager::GetPagePath(int itemIndex) const
     const QListWidgetItem *item = ListView->item(itemIndex);
     if (!item)
         return {};
-    return ImagesPath + ShownAppName + "/" + ShownBatchName + "/" + TPageListView::SubItem(item, 0) + "/" +
-           PagePrefix + sevenDigits(TPageListView::SubItem(item, 1).toInt()) +
-           TPageListView::SubItem(item, 3);
+    const PageEntry entry = TPageListView::EntryOf(item);
+    return entry.path.isEmpty() ? ShownPagePath(entry) : entry.path;
+}
+
+QString TImageManager::ShownPagePath(const PageEntry &entry) const
+{
+    return ImagesPath % ShownAppName % u'/' % ShownBatchName % u'/' % entry.file % u'/' % PagePrefix %
+           sevenDigits(entry.page) % entry.ext;
+}
+
+QList<PageEntry> TImageManager::SelectedPages() const
+{
+    QList<PageEntry> pages = ListView->SelectedEntries();
+    for (PageEntry &entry : pages)
+        if (entry.path.isEmpty())
+            entry.path = ShownPagePath(entry);
+    return pages;
 }
 
 void TImageManager::GetSelectedPagePaths(QStringList &list) const
 {
     list.clear();
-    for (int i = 0; i < ListView->count(); ++i)
-        if (ListView->item(i)->isSelected())
-            list << GetPagePath(i);
+    for (const PageEntry &entry : SelectedPages())
+        list << entry.path;
+}
+
+void TImageManager::updateShownEntries(const std::function<void(PageEntry &)> &change)
+{
+    for (int i = 0; i < ListView->count(); ++i) {
+        PageEntry entry = ListView->Entry(i);
+        change(entry);
+        entry.path = ShownPagePath(entry);
+        ListView->SetEntry(i, entry);
+    }
 }
 
 QString TImageManager::GetItemFileName(int itemIndex) const
@@ -694,17 +726,19 @@ void TImageManager::refillShownFile(const QString &dir, const QStringList &exts,
 
     int at = 0;
     while (at < ListView->count()) {
-        QListWidgetItem *item = ListView->item(at);
-        if (TPageListView::SubItem(item, 0) == name) {
+        const PageEntry entry = ListView->Entry(at);
+        if (entry.file == name) {
             delete ListView->takeItem(at);
-        } else if (TPageListView::SubItem(item, 2).toInt() > order) {
+        } else if (entry.fileOrder > order) {
             break;
         } else {
             ++at;
         }
     }
     for (int n = 1; n <= exts.size(); ++n) {
-        ListView->insertItem(at++, TPageListView::MakePageItem(name, n, order, exts[n - 1]));
+        PageEntry entry{name, n, order, exts[n - 1], {}};
+        entry.path = ShownPagePath(entry);
+        ListView->InsertEntry(at++, entry);
         stepBar(progressBar);
         QCoreApplication::processEvents();
     }
@@ -882,9 +916,8 @@ void TImageManager::MovePagesBefore(QListWidgetItem *targetItem, QStringList *so
             if (list.contains(GetPagePath(i)))
                 ++m;
         const int p = targetIndex - m;
-        const int pageNo = TPageListView::SubItem(targetItem, 1).toInt();
-        const QString fileName = TPageListView::SubItem(targetItem, 0);
-        MovePages(&list, ShownAppName, true, pageNo, fileName, ShownBatchName);
+        const PageEntry target = TPageListView::EntryOf(targetItem);
+        MovePages(&list, ShownAppName, true, target.page, target.file, ShownBatchName);
         if (sources)
             *sources = list;
         ListView->clearSelection();
@@ -948,7 +981,10 @@ void TImageManager::ReplacePage(int itemIndex, const QString &sourceFile)
         if (!StoreFiles().Copy(sourceFile, replaced))
             return;
         StoreFiles().Remove(page);
-        TPageListView::SetSubItem(item, 3, ext);
+        PageEntry entry = TPageListView::EntryOf(item);
+        entry.ext = ext;
+        entry.path = replaced;
+        TPageListView::SetEntryOf(item, entry);
     } else if (!StoreFiles().Copy(sourceFile, page)) {
         return;
     }

@@ -2,10 +2,12 @@
 // The document store: keeps the catalogue tree, the page list, the database rows and the
 // page and thumbnail files below the repository root in step, and answers every question
 // about repository paths.
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QTreeWidgetItem>
 #include "FieldStore.h"
+#include "PageEntry.h"
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -76,7 +78,11 @@ public:
     QTreeWidgetItem *FindChildByName(QTreeWidgetItem *node, const QString &name) const;
     int FindPageItem(const QString &fileName, const QString &pageNo, int startIndex) const;
     QString GetPagePath(int itemIndex) const;
+    // The selected pages in list order, each with its page file's path.
+    QList<PageEntry> SelectedPages() const;
     void GetSelectedPagePaths(QStringList &list) const;
+    // Where the page Entry names lies in the shown folder.
+    QString ShownPagePath(const PageEntry &entry) const;
     QString GetItemFileName(int itemIndex) const;
     int GetItemFileIndex(int itemIndex) const;
     int GetItemImageId(int itemIndex) const;
@@ -119,6 +125,9 @@ private:
     QStringList selectionOrNull(QStringList *list) const;
     bool finishRenumberJournal(const QString &dir);
     void refillShownFile(const QString &dir, const QStringList &exts, QProgressBar *progressBar);
+    // Applies Change to every listed entry and places it again in the shown folder: after
+    // the shown folder or one of its files was renamed or moved.
+    void updateShownEntries(const std::function<void(PageEntry &)> &change);
 
     // ---- Catalogue operations and index fields (CatalogOps.cpp) ----
 public:
