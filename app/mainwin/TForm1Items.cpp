@@ -85,8 +85,7 @@ void TForm1::MN_FILE_DELETEClick()
             int k = ListView1->count();
             for (QListWidgetItem *item : ListView1->selectedItems())
                 k = std::min(k, ListView1->row(item));
-            QStringList paths;
-            ImageManager->GetSelectedPagePaths(paths);
+            QStringList paths = PathsOf(ImageManager->SelectedPages());
             ImageManager->DeletePages(&paths, true);
             markAfterPageDelete(k);
         }

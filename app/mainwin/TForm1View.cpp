@@ -204,8 +204,7 @@ void TForm1::ViewerDeleteClick()
             k = std::min(k, ListView1->row(item));
         if (k == ListView1->count())
             k = Viewer->PageIndex;
-        QStringList paths;
-        ImageManager->GetSelectedPagePaths(paths);
+        QStringList paths = PathsOf(ImageManager->SelectedPages());
         if (paths.isEmpty() && !Viewer->PagePath.isEmpty())
             paths << Viewer->PagePath;
         // The store tells the viewer before the page goes, which drops its pending change.

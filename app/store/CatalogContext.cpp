@@ -102,10 +102,7 @@ QList<PageEntry> TCatalogContext::SelectedPages() const
 
 QStringList TCatalogContext::SelectedPagePaths() const
 {
-    QStringList paths;
-    if (m_store)
-        m_store->GetSelectedPagePaths(paths);
-    return paths;
+    return m_store ? PathsOf(m_store->SelectedPages()) : QStringList();
 }
 
 int TCatalogContext::SelectedPageCount() const

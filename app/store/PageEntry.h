@@ -1,7 +1,9 @@
 #pragma once
 // One page as the page list shows it: the file it belongs to, its place in that file and
 // the page file itself.
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 struct PageEntry {
     QString file;      // the file's name (IMAGENAME)
@@ -14,3 +16,13 @@ struct PageEntry {
 
     bool operator==(const PageEntry &) const = default;
 };
+
+// The page files of Pages, in their order.
+inline QStringList PathsOf(const QList<PageEntry> &pages)
+{
+    QStringList paths;
+    paths.reserve(pages.size());
+    for (const PageEntry &page : pages)
+        paths << page.path;
+    return paths;
+}

@@ -20,6 +20,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProgressBar>
+#include <QScopeGuard>
 #include <QStatusBar>
 #include <QUuid>
 #include <QWidget>
@@ -170,17 +171,13 @@ bool MakeThumbnail(const QString &pageFile, const QString &thumbFile, HGLOBAL di
 int ImportPages(TImageManager &store, const QStringList &sources, const QString &appName, int fileOrder,
                 const QString &fileName, const QString &batchName, const TImportContext &context)
 {
-    struct Restore {
-        const TImportContext &c;
-        QProgressBar *bar;
-        ~Restore()
-        {
-            if (c.MainWindow)
-                c.MainWindow->setEnabled(true);
-            if (bar)
-                bar->hide();
-        }
-    } restore{context, context.ProgressBar ? context.ProgressBar : store.ProgressBar};
+    QProgressBar *const bar = context.ProgressBar ? context.ProgressBar : store.ProgressBar;
+    const auto restore = qScopeGuard([&] {
+        if (context.MainWindow)
+            context.MainWindow->setEnabled(true);
+        if (bar)
+            bar->hide();
+    });
     if (context.MainWindow)
         context.MainWindow->setEnabled(false);
 
@@ -221,7 +218,6 @@ int ImportPages(TImageManager &store, const QStringList &sources, const QString 
     }
     const int result = insertAt;
 
-    QProgressBar *bar = context.ProgressBar ? context.ProgressBar : store.ProgressBar;
     if (bar && sources.size() > 1) {
         if (context.StatusBar && bar->parentWidget())
             bar->move(bar->parentWidget()->width() - bar->width() - 4, context.StatusBar->y() + 2);

@@ -125,6 +125,9 @@ private:
     QStringList selectionOrNull(QStringList *list) const;
     bool finishRenumberJournal(const QString &dir);
     void refillShownFile(const QString &dir, const QStringList &exts, QProgressBar *progressBar);
+    // AddPages (copies) and MovePages (Move) in one: where the pages go and what is left.
+    void placePages(QStringList *sources, const QString &appName, bool renumber, int beforePage,
+                    const QString &fileName, const QString &batchName, bool move);
     // Applies Change to every listed entry and places it again in the shown folder: after
     // the shown folder or one of its files was renamed or moved.
     void updateShownEntries(const std::function<void(PageEntry &)> &change);
