@@ -17,6 +17,9 @@
 #include <QStatusBar>
 #include <QLabel>
 #include <QTimer>
+#include <QHBoxLayout>
+#include <QToolBar>
+#include <QToolButton>
 #include <QTreeWidget>
 
 #include <initializer_list>
@@ -238,4 +241,69 @@ void TForm1::listPopupAboutToShow()
     in.insertScanEnabled = enabled("MN_SCANNER_INSERTSCAN");
     in.replaceScanEnabled = enabled("MN_SCANNER_REPLACESCAN");
     applyStates(ComputeListPopupStates(in));
+}
+
+// The tool bars of the band: buttons that run the menu commands of the same names.
+void TForm1::buildToolBars()
+{
+    auto *band = static_cast<QHBoxLayout *>(ControlBar1->layout());
+    auto makeBar = [&](const char *name) {
+        auto *bar = new QToolBar(ControlBar1);
+        bar->setObjectName(QString::fromLatin1(name));
+        bar->setIconSize(QSize(24, 24));
+        bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+        band->addWidget(bar);
+        return bar;
+    };
+    ToolBar2 = makeBar("ToolBar2");
+    ToolBar1 = makeBar("ToolBar1");
+    ToolBar4 = makeBar("ToolBar4");
+    ToolBar5 = makeBar("ToolBar5");
+    band->addStretch(1);
+
+    auto bind = [this](QToolBar *bar, const char *buttonName, const char *actionName, const char *hint) {
+        QAction *action = Action(QString::fromLatin1(actionName));
+        auto *button = new QToolButton(bar);
+        button->setObjectName(QString::fromLatin1(buttonName));
+        action->setToolTip(QString::fromUtf8(hint));
+        button->setDefaultAction(action);
+        if (action->menu())
+            button->setPopupMode(QToolButton::InstantPopup);
+        bar->addWidget(button);
+        return button;
+    };
+
+    auto *newButton = new QToolButton(ToolBar2);
+    newButton->setObjectName(QStringLiteral("ToolButton7"));
+    newButton->setIcon(CommandIcon(QStringLiteral("MN_FILE_New")));
+    newButton->setToolTip(QStringLiteral("新建"));
+    newButton->setMenu(PopupMenu2);
+    newButton->setPopupMode(QToolButton::InstantPopup);
+    ToolBar2->addWidget(newButton);
+    bind(ToolBar2, "btn_AppendImport", "MN_FILE_IMPORT", "导入");
+    bind(ToolBar2, "btn_Export", "MN_FILE_EXPORT", "导出");
+    bind(ToolBar2, "btn_FILE_EMAIL", "MN_FILE_EMAIL", "发送邮件");
+
+    bind(ToolBar1, "btn_Cut", "MN_EDIT_CUT", "剪切");
+    bind(ToolBar1, "btn_COPY", "MN_EDIT_COPY", "复制");
+    bind(ToolBar1, "btn_PASTE", "MN_EDIT_PASTE", "粘贴");
+    bind(ToolBar1, "btn_DELETE", "MN_FILE_DELETE", "删除");
+
+    bind(ToolBar4, "btn_INVERSE", "MN_IMAGE_INVERSE", "反色");
+    bind(ToolBar4, "btn_MIRROR", "MN_IMAGE_MIRROR", "镜像");
+    bind(ToolBar4, "btn_FLIP", "MN_IMAGE_FLIP", "翻转");
+    ToolBar4->addSeparator();
+    bind(ToolBar4, "btn_ROTATE_L90", "MN_IMAGE_ROTATE_L90", "左转90度");
+    bind(ToolBar4, "btn_ROTATE_R90", "MN_IMAGE_ROTATE_R90", "右转90度");
+    bind(ToolBar4, "btn_ROTATE_180", "MN_IMAGE_ROTATE_180", "旋转180度");
+
+    bind(ToolBar5, "btn_IMAGE_CROP", "MN_IMAGE_CROP", "裁剪");
+    bind(ToolBar5, "btn_IMAGE_AUTOCROP", "MN_IMAGE_AUTOCROP", "智能裁剪");
+    ToolBar5->addSeparator();
+    bind(ToolBar5, "btn_IMAGE_DESKEW", "MN_IMAGE_DESKEW", "纠偏");
+    bind(ToolBar5, "btn_IMAGE_DESPECLE", "MN_IMAGE_DESPECLE", "去污渍");
+    bind(ToolBar5, "btn_IMAGE_REMOVEBLACKBORDER", "MN_IMAGE_REMOVEBLACKBORDER", "去黑边");
+    bind(ToolBar5, "btn_IMAGE_TEXT", "MN_IMAGE_TEXT", "文字效果");
+    ToolBar5->addSeparator();
+    bind(ToolBar5, "btn_IMAGE_SEARCHBLANKPAGE", "MN_IMAGE_SEARCHBLANKPAGE", "自动搜索空白页");
 }
