@@ -16,7 +16,11 @@
 #include <QScopeGuard>
 #include <QUuid>
 
+#include <cstring>
 #include <ctime>
+
+#include <dirent.h>
+#include <fcntl.h>
 
 #include <sys/stat.h>
 
@@ -35,17 +39,27 @@ const timespec kProcessStart = [] {
     return now;
 }();
 
+// Read straight from the directory: it holds every page of a file, and is read whenever
+// the file is shown.
 void removeScratchLeftovers(const QString &dir)
 {
-    const QStringList names = QDir(dir).entryList({".part-*", ".import-*"}, QDir::Files | QDir::Hidden);
-    for (const QString &name : names) {
+    const QByteArray path = QFile::encodeName(dir);
+    DIR *d = ::opendir(path.constData());
+    if (!d)
+        return;
+    const auto closeDir = qScopeGuard([d] { ::closedir(d); });
+    const int fd = ::dirfd(d);
+    while (const dirent *entry = ::readdir(d)) {
+        const char *name = entry->d_name;
+        if (name[0] != '.' || (std::strncmp(name, ".part-", 6) != 0 && std::strncmp(name, ".import-", 8) != 0))
+            continue;
         struct stat st {};
-        if (::lstat(QFile::encodeName(dir + name).constData(), &st) != 0)
+        if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode))
             continue;
         const timespec &t = st.st_mtim;
         if (t.tv_sec < kProcessStart.tv_sec ||
             (t.tv_sec == kProcessStart.tv_sec && t.tv_nsec < kProcessStart.tv_nsec))
-            StoreFiles().Remove(dir + name);
+            StoreFiles().Remove(dir + QFile::decodeName(name));
     }
 }
 
