@@ -17,7 +17,7 @@ fi
 packages=(
   # build
   cmake ninja-build g++ pkg-config ccache qt6-base-dev libqt6sql6-sqlite
-  libtiff-dev libjpeg62-turbo-dev libqpdf-dev libleptonica-dev libsane-dev
+  libtiff-dev libjpeg62-turbo-dev libturbojpeg0-dev libqpdf-dev libleptonica-dev libsane-dev
   libsqlite3-dev libgtest-dev libbenchmark-dev
   # run and test
   libsane1 sane-utils sane-airscan xauth xvfb fonts-wqy-microhei xdg-utils qpdf

@@ -1,0 +1,6 @@
+#include "JpegTurn.h"
+
+JpegTurnResult TurnJpegFile(const QString &, JpegTurn)
+{
+    return JpegTurnResult::NotPossible;
+}
