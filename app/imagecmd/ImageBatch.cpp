@@ -5,6 +5,7 @@
 #include "Quietly.h"
 #include "codec.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 
 #include <algorithm>
@@ -18,7 +19,8 @@ PageOutcome ProcessPage(ImageOp op, const ImageOpParams &params, const ImageBatc
             // turning it back and forth costs nothing.
             switch (TurnJpegFile(page.pagePath, *turn)) {
             case JpegTurnResult::Turned:
-                MakeThumbnail(page.pagePath, page.thumbnailPath, nullptr, kThumbnailBoxWidth, kThumbnailBoxHeight);
+                MakeThumbnail(page.pagePath, page.thumbnailPath, nullptr, kThumbnailBoxWidth,
+                              kThumbnailBoxHeight);
                 return PageOutcome::Written;
             case JpegTurnResult::WriteFailed:
                 return PageOutcome::SaveFailed;
@@ -32,7 +34,8 @@ PageOutcome ProcessPage(ImageOp op, const ImageOpParams &params, const ImageBatc
         if (!image)
             return PageOutcome::NotLoaded;
         if (op == ImageOp::SearchBlankPage)
-            return IsBlankForSearch(image.get(), params.settings) ? PageOutcome::Blank : PageOutcome::NotBlank;
+            return IsBlankForSearch(image.get(), params.settings) ? PageOutcome::Blank
+                                                                  : PageOutcome::NotBlank;
         const arkavo::GlobalBlock result = RunImageOp(op, image.get(), params);
         if (!result)
             return PageOutcome::NoResult;
@@ -42,7 +45,8 @@ PageOutcome ProcessPage(ImageOp op, const ImageOpParams &params, const ImageBatc
             std::swap(out.XResolution, out.YResolution);
         if (SaveImageFile(out, page.pagePath) != 1)
             return PageOutcome::SaveFailed;
-        MakeThumbnail(page.pagePath, page.thumbnailPath, result.get(), kThumbnailBoxWidth, kThumbnailBoxHeight);
+        MakeThumbnail(page.pagePath, page.thumbnailPath, result.get(), kThumbnailBoxWidth,
+                      kThumbnailBoxHeight);
         return PageOutcome::Written;
     });
 }
@@ -89,6 +93,7 @@ void ImageBatch::work()
             std::lock_guard lock(m_mutex);
             m_outcomes[index] = outcome;
         }
+        m_finished.notify_all();
         emit PageFinished();
     }
 }
@@ -102,6 +107,12 @@ PageOutcome ImageBatch::WaitFor(int index)
     m_wake.notify_all();
     if (m_workers.empty())
         return ProcessPage(m_op, m_params, m_pages[index]);
+    if (!QCoreApplication::instance()) {
+        // No event loop to keep going: just wait.
+        std::unique_lock lock(m_mutex);
+        m_finished.wait(lock, [&] { return m_outcomes[index].has_value(); });
+        return *m_outcomes[index];
+    }
     for (;;) {
         QEventLoop wait;
         connect(this, &ImageBatch::PageFinished, &wait, &QEventLoop::quit, Qt::QueuedConnection);

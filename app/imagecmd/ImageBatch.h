@@ -68,10 +68,11 @@ private:
     const int m_ahead; // pages begun beyond the one the caller waits for
 
     std::mutex m_mutex;
-    std::condition_variable m_wake;
+    std::condition_variable m_wake;     // workers: a page may be begun
+    std::condition_variable m_finished; // the caller: a page is finished
     std::vector<std::optional<PageOutcome>> m_outcomes;
-    int m_next = 0;    // the next page a worker takes
-    int m_waited = 0;  // the page the caller takes next
+    int m_next = 0;   // the next page a worker takes
+    int m_waited = 0; // the page the caller takes next
     bool m_stop = false;
     std::vector<std::thread> m_workers;
 };

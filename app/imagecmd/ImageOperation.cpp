@@ -84,11 +84,11 @@ HGLOBAL Run(ImageOp op, HGLOBAL h, const ImageOpParams &p)
         return Crop(h, &r, 2, s.AutoCrop_EdgeWidth());
     }
     case ImageOp::Deskew: {
-        const double a = GetAngle(h);
-        if (!(std::fabs(a) > kDeskewThreshold))
+        const std::optional<double> turn = DeskewCorrection(GetAngle(h));
+        if (!turn)
             return nullptr;
         const auto [w, h2] = SizeOf(h);
-        return Rotate(h, -a, w / 2, h2 / 2, 1);
+        return Rotate(h, *turn, w / 2, h2 / 2, 1);
     }
     case ImageOp::DespeckleSmall:
         return Denoise(h, s.Noise_Small());
@@ -132,6 +132,13 @@ arkavo::GlobalBlock RunImageOp(ImageOp op, HGLOBAL image, const ImageOpParams &p
         return {};
     return arkavo::GlobalBlock(
         arkavo::QuietlyOr<HGLOBAL>("image operation", nullptr, [&] { return Run(op, image, params); }));
+}
+
+std::optional<double> DeskewCorrection(double skew)
+{
+    if (!(std::fabs(skew) > kDeskewThreshold) || !std::isfinite(skew))
+        return std::nullopt;
+    return -skew;
 }
 
 bool IsBlankForSearch(HGLOBAL image, const ImageProcSettings &settings)

@@ -45,11 +45,14 @@ ImageOp ImageOpOf(const QString &name);
 
 // Skews of this size or less (degrees) are left as they are.
 constexpr double kDeskewThreshold = 0.05;
+// The turn that straightens a page measured at Skew degrees: none within the threshold
+// (or for a measurement that is not a number).
+std::optional<double> DeskewCorrection(double skew);
 
 struct ImageOpParams {
     ImageProcSettings settings;
-    double angle = 0;  // degrees, the custom rotation's
-    RECT selection{};  // the viewer's selection, page pixels from the top-left
+    double angle = 0; // degrees, the custom rotation's
+    RECT selection{}; // the viewer's selection, page pixels from the top-left
 };
 
 // Runs Op on Image, which stays the caller's. The result is a new block, or empty when

@@ -1,5 +1,7 @@
 #include "TForm1.h"
 
+#include "TFormImgProcSetting.h"
+
 #include "BrowseText.h"
 #include "CatalogContext.h"
 #include "Quietly.h"
@@ -74,6 +76,8 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
     ImageManager = new TImageManager(TreeView1, CatalogConnection, ListView1);
     m_context = new TCatalogContext(ImageManager, TreeView1, ListView1, this);
     connectHandlers();
+    FormImgProcSetting = new TFormImgProcSetting(this);
+    connectImageCommands();
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));

@@ -97,6 +97,13 @@ public:
     void MN_VIEW_STATUSBARClick();
     void MN_EDIT_SELECTALLClick();
     void MN_EDIT_INVERTSELECTIONClick();
+    // Every image command: Sender is the image menu's entry, its pop-up copy, or
+    // MN_FILE_DELETE erasing the viewer's selection.
+    void ImageProc(QAction *sender);
+    // Shows the cleaning settings modally.
+    void MN_IMAGE_SETTINGClick();
+    // The cleaning settings in force, for the image commands and the scan panel.
+    class TFormImgProcSetting *FormImgProcSetting = nullptr;
     // Runs RenameNode for an in-place edit of Node's caption that ended with Name.
     void TreeView1Edited(QTreeWidgetItem *node, QString &name);
 
@@ -134,6 +141,7 @@ private:
     void buildToolBars();
     void buildLayout();
     void connectHandlers();
+    void connectImageCommands();
     void applyStates(const CommandStates &states);
     void showPageCount();
     void listPopupAboutToShow();
@@ -175,9 +183,8 @@ public:
     void ListView1DblClick();
     void MN_VIEW_THUMBNAILClick();
     // Delete in single-page mode when neither the tree nor the page list has the focus:
-    // the viewer's selection goes to EraseViewerSelection, otherwise the shown page is deleted.
+    // the viewer's selection is erased to white, otherwise the shown page is deleted.
     void ViewerDeleteClick();
-    std::function<void()> EraseViewerSelection;
 
 private:
     // After deleting pages whose first was at row K: the focus mark goes to row K (or the

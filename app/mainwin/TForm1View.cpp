@@ -191,8 +191,7 @@ void TForm1::ViewerDeleteClick()
     if (!Viewer || !Viewer->HasImage() || !Action(QStringLiteral("MN_FILE_DELETE"))->isEnabled())
         return;
     if (!(Viewer->ViewerSelection == TViewerRect{})) {
-        if (EraseViewerSelection)
-            EraseViewerSelection();
+        ImageProc(Action(QStringLiteral("MN_FILE_DELETE")));
         return;
     }
     arkavo::Quietly("viewer delete", [&] {

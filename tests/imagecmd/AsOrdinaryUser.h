@@ -1,0 +1,39 @@
+#pragma once
+// Folders without write permission refuse writes only to ordinary users, and the tests
+// may run as root: while an AsOrdinaryUser lives, the process checks file access as user
+// "nobody". The folders the test reads must then be open to everybody.
+#include <filesystem>
+
+#include <unistd.h>
+
+namespace arkavo::test {
+
+class AsOrdinaryUser {
+public:
+    // Opens every folder from Root down for reading by everybody first.
+    explicit AsOrdinaryUser(const std::filesystem::path &root)
+    {
+        namespace fs = std::filesystem;
+        using P = fs::perms;
+        const P open = P::owner_all | P::group_read | P::group_exec | P::others_read | P::others_exec;
+        fs::permissions(root, open, fs::perm_options::add);
+        for (const auto &entry : fs::recursive_directory_iterator(root))
+            fs::permissions(entry.path(),
+                            entry.is_directory() ? open : P::owner_read | P::group_read | P::others_read,
+                            fs::perm_options::add);
+        if (geteuid() == 0)
+            m_switched = seteuid(65534) == 0;
+    }
+    ~AsOrdinaryUser()
+    {
+        if (m_switched)
+            (void)seteuid(0);
+    }
+    AsOrdinaryUser(const AsOrdinaryUser &) = delete;
+    AsOrdinaryUser &operator=(const AsOrdinaryUser &) = delete;
+
+private:
+    bool m_switched = false;
+};
+
+} // namespace arkavo::test
