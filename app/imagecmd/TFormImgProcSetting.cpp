@@ -48,8 +48,9 @@ TFormImgProcSetting::TFormImgProcSetting(QWidget *parent) : QDialog(parent)
         *fields[k] = field;
     }
 
-    // Every group is a grid whose first column holds the captions; the captions share one
-    // width so that the fields of all four groups line up.
+    // Every group is a grid whose first column holds the captions. The captions are made as
+    // wide as the speck size caption together with its "小", so that the first field of
+    // every group sits in one column.
     GroupBox1 = new QGroupBox(QStringLiteral("去污渍"), this);
     GroupBox2 = new QGroupBox(QStringLiteral("智能裁减"), this);
     GroupBox3 = new QGroupBox(QStringLiteral("搜索空白页"), this);
@@ -73,7 +74,7 @@ TFormImgProcSetting::TFormImgProcSetting(QWidget *parent) : QDialog(parent)
 
     QGridLayout *noise = groupGrid(GroupBox1);
     QLabel *speckSize = newLabel(QStringLiteral("污渍尺寸（像素）"), GroupBox1);
-    captions.append(speckSize);
+    QLabel *smallLabel = nullptr;
     noise->addWidget(speckSize, 0, 0);
     const std::pair<const char16_t *, TSpinEdit *> sizes[] = {
         {u"小", spinedt_Noise_S}, {u"中", spinedt_Noise_M}, {u"大", spinedt_Noise_L}};
@@ -81,6 +82,10 @@ TFormImgProcSetting::TFormImgProcSetting(QWidget *parent) : QDialog(parent)
     for (const auto &[name, field] : sizes) {
         QLabel *label = newLabel(QString::fromUtf16(name), GroupBox1);
         label->setBuddy(field);
+        if (!smallLabel)
+            smallLabel = label;
+        else
+            label->setContentsMargins(10, 0, 0, 0); // apart from the field before it
         noise->addWidget(label, 0, column++);
         noise->addWidget(field, 0, column++);
     }
@@ -92,11 +97,13 @@ TFormImgProcSetting::TFormImgProcSetting(QWidget *parent) : QDialog(parent)
     addRow(blank, 1, QStringLiteral("黑点最大千分比"), spinedt_BlankPage_MaxBlack);
     addRow(groupGrid(GroupBox4), 0, QStringLiteral("灰度阈值"), spinedt_RemoveBlackBorder_Threshold);
 
-    int captionWidth = 0;
+    const int spacing = noise->horizontalSpacing();
+    int captionWidth = speckSize->sizeHint().width() + spacing + smallLabel->sizeHint().width();
     for (QLabel *label : captions)
         captionWidth = std::max(captionWidth, label->sizeHint().width());
     for (QLabel *label : captions)
         label->setMinimumWidth(captionWidth);
+    speckSize->setMinimumWidth(captionWidth - spacing - smallLabel->sizeHint().width());
 
     btn_Ok = new QPushButton(QStringLiteral("确定"), this);
     btn_Cancel = new QPushButton(QStringLiteral("取消"), this);
