@@ -122,6 +122,8 @@ bool ImageProcSettings::Write(const QString &file) const
     if (!updated.open(QIODevice::ReadOnly))
         return false;
     const QByteArray text = updated.readAll();
+    if (updated.error() != QFileDevice::NoError)
+        return false;
     QSaveFile target(file);
     if (!target.open(QIODevice::WriteOnly) || target.write(text) != text.size())
         return false;

@@ -174,8 +174,9 @@ void TFormImgProcSetting::ReadSettings()
 void TFormImgProcSetting::WriteSettings()
 {
     arkavo::Quietly("TFormImgProcSetting::WriteSettings", [this] {
-        if (!Values().Write(ImageProcSettings::FileIn(AppPath)))
-            arkavo::LogQuietFailure("TFormImgProcSetting::WriteSettings", nullptr);
+        const QString file = ImageProcSettings::FileIn(AppPath);
+        if (!Values().Write(file))
+            qCDebug(lcQuiet, "TFormImgProcSetting::WriteSettings: %s could not be written", qPrintable(file));
     });
 }
 
