@@ -46,10 +46,10 @@ int ImageProcSettings::Clamp(Key key, int value)
 std::optional<int> ImageProcSettings::WholeNumber(const QString &text)
 {
     const QString t = text.trimmed();
-    qsizetype digits = t.startsWith(u'-') || t.startsWith(u'+') ? 1 : 0;
-    if (digits == t.size())
+    const qsizetype start = t.startsWith(u'-') || t.startsWith(u'+') ? 1 : 0;
+    if (start == t.size())
         return std::nullopt;
-    for (qsizetype i = digits; i < t.size(); ++i) {
+    for (qsizetype i = start; i < t.size(); ++i) {
         if (t[i] < u'0' || t[i] > u'9')
             return std::nullopt;
     }
