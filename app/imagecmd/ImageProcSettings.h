@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <array>
+#include <optional>
 
 class ImageProcSettings {
 public:
@@ -48,6 +49,9 @@ public:
     // Text as a field shows it: a whole number (surrounding blanks allowed), else the
     // key's minimum. Not clamped.
     static int FromText(Key key, const QString &text);
+    // Text read as a whole number in decimal, surrounding blanks allowed; one beyond the
+    // range of int gives the nearest int. Nothing when the text is not a whole number.
+    static std::optional<int> WholeNumber(const QString &text);
 
     // Reads all seven keys from File, defaults for the missing ones, each clamped. False
     // (and nothing changed) when the file exists but cannot be read.

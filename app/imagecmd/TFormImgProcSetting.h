@@ -38,4 +38,10 @@ public:
 protected:
     void showEvent(QShowEvent *event) override;
     void reject() override; // Escape and the close box: as Cancel
+
+private:
+    void SetFields(const ImageProcSettings &values);
+
+    // The values in force when the dialog was last opened or confirmed: what Cancel returns to.
+    ImageProcSettings m_committed;
 };
