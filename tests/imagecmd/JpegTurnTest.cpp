@@ -436,11 +436,11 @@ TEST(JpegTurnWrite, KeepsPermissionsAndOtherSegments)
     bytes.insert(bytes.begin() + 2, comment.begin(), comment.end());
     writeBytes(file, bytes);
     namespace fs = std::filesystem;
-    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+    const fs::perms mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+    fs::permissions(file, mode, fs::perm_options::replace);
 
     ASSERT_EQ(turnFile(file, JpegTurn::Left90), JpegTurnResult::Turned);
-    EXPECT_EQ(fs::status(file).permissions() & fs::perms::all,
-              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(fs::status(file).permissions() & fs::perms::all, mode);
     const Bytes after = readBytes(file);
     EXPECT_NE(std::search(after.begin(), after.end(), comment.begin(), comment.end()), after.end());
 }
