@@ -37,7 +37,8 @@ std::optional<FileContent> readFile(const QByteArray &path)
         return std::nullopt;
     const auto closeFd = qScopeGuard([fd] { ::close(fd); });
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0)
+    // No page file comes near 4 GiB; a larger one is not worth reading into memory.
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0 || st.st_size > 0xFFFFFFFF)
         return std::nullopt;
     FileContent content;
     content.mode = st.st_mode & 07777;
@@ -249,8 +250,7 @@ bool replaceFile(const QString &path, const unsigned char *data, std::size_t siz
 JpegTurnResult TurnJpegFile(const QString &path, JpegTurn turn)
 {
     const std::optional<FileContent> file = readFile(QFile::encodeName(path));
-    if (!file || !startsAsJpeg(file->bytes) || file->bytes.size() > 0xFFFFFFFFu ||
-        countScans(file->bytes) > kMaxScans)
+    if (!file || !startsAsJpeg(file->bytes) || countScans(file->bytes) > kMaxScans)
         return JpegTurnResult::NotPossible;
 
     tjhandle handle = tjInitTransform();
