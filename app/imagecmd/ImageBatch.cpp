@@ -9,6 +9,10 @@
 #include <QEventLoop>
 
 #include <algorithm>
+
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 #include <utility>
 
 PageOutcome ProcessPage(ImageOp op, const ImageOpParams &params, const ImageBatchPage &page)
@@ -77,6 +81,9 @@ int ImageBatch::DefaultThreads()
 
 void ImageBatch::work()
 {
+    // The window's own thread goes first, so that it keeps painting while the workers
+    // keep every core busy.
+    setpriority(PRIO_PROCESS, pid_t(syscall(SYS_gettid)), 5);
     for (;;) {
         int index;
         {
