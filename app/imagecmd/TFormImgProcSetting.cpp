@@ -29,7 +29,7 @@ TFormImgProcSetting::TFormImgProcSetting(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("FormImgProcSetting"));
     setWindowTitle(QStringLiteral("图像处理设置"));
-    setWindowFlags((windowFlags() | Qt::MSWindowsFixedSizeDialogHint) & ~Qt::WindowContextHelpButtonHint);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
 
     TSpinEdit **fields[] = {&spinedt_Noise_S,
                             &spinedt_Noise_M,
