@@ -5,6 +5,7 @@
 #include "Globals.h"
 #include "Startup.h"
 #include "TForm1.h"
+#include "TForm3.h"
 #include "TForm5.h"
 
 #include <QEventLoop>
@@ -76,7 +77,10 @@ int main(int argc, char **argv)
 
         form1 = std::make_unique<TForm1>();
         form1->setWindowTitle(QStringLiteral("Arkavo v2.2文档扫描管理系统"));
-        // The viewer (with its brightness and contrast dialog) lives in the main window.
+        // The scan panel, then the viewer (with its brightness and contrast dialog).
+        form1->ConnectScanPanel(new TForm3({form1->ImageManager, form1->TreeView1, form1->ListView1, form1.get(),
+                                            form1->FormImgProcSetting},
+                                           nullptr, form1.get()));
         form1->ConnectViewer(new TForm5(form1->Context()));
         // Without a window manager "maximised" means nothing: cover the screen ourselves.
         if (QScreen *screen = QGuiApplication::primaryScreen())

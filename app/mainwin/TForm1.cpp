@@ -132,6 +132,7 @@ void TForm1::showEvent(QShowEvent *event)
     m_firstShowDone = true;
     TreeView1->setDragEnabled(false); // draggable once the first selection change has completed
     ImageManager->LoadTree(QStringLiteral("0,1,2,3,4,5,6"));
+    firstShowScanPanel();
     UpdateCommandStates();
 }
 

@@ -186,7 +186,18 @@ public:
     // the viewer's selection is erased to white, otherwise the shown page is deleted.
     void ViewerDeleteClick();
 
+    // ---- Scan panel ----
+public:
+    // Docks the scan panel in Panel2 and routes the scan commands to it.
+    void ConnectScanPanel(class TForm3 *panel);
+    TForm3 *ScanPanel = nullptr;
+    void DockScanPanel();
+    void FloatScanPanel();
+    // With the docked panel hidden the tree fills the left column.
+    void RestoreTreeLayout();
+
 private:
+    void firstShowScanPanel();
     // After deleting pages whose first was at row K: the focus mark goes to row K (or the
     // one before), and single-page mode shows the page that stands there.
     void markAfterPageDelete(int k);

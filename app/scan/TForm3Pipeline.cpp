@@ -1,0 +1,135 @@
+// Each page the scanner delivers: cleaned as the panel says, split into files when
+// appending, written to a temporary file and filed into the catalogue by the store.
+#include "TForm3.h"
+
+#include "FileHelpers.h"
+#include "PageListView.h"
+#include "TFormImgProcSetting.h"
+#include "TImageManager.h"
+
+#include "capteon/CapteonInterface.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QScopeGuard>
+#include <QTreeWidget>
+
+#include <stdexcept>
+
+namespace {
+
+// Selects Item (keeping the others) and shows it whole.
+void selectAndShow(TPageListView *list, int row)
+{
+    QListWidgetItem *item = list->item(row);
+    if (!item)
+        return;
+    item->setSelected(true);
+    list->scrollToItem(item, QAbstractItemView::EnsureVisible);
+}
+
+} // namespace
+
+void TForm3::Capteon1PageDone(HGLOBAL incoming)
+{
+    QCoreApplication::processEvents();
+    const ImageProcSettings settings =
+        m_targets.settings ? m_targets.settings->Values() : ImageProcSettings();
+    TCodecImage record{Capteon1 ? Capteon1->XResolution() : 0, Capteon1 ? Capteon1->YResolution() : 0,
+                       incoming};
+
+    arkavo::GlobalBlock cleaned = CleanPage(incoming, Cleaning(), settings);
+    HGLOBAL working = cleaned ? cleaned.get() : incoming;
+
+    QTreeWidgetItem *madeFile = nullptr;
+    if (ScanMode == 1 && NeedsNewFile(ScanPageNo, PagesPerFile, Cut(), working, settings)) {
+        // The page that asks for a new file is its first page, a blank separator too.
+        QTreeWidgetItem *node = m_targets.store->NewFile(m_targets.tree->currentItem(), QString(), true);
+        if (node) {
+            ScanFileName = node->text(0);
+            ScanPageNo = 1;
+            madeFile = node;
+        }
+    }
+
+    const QString path = TempPagePath(TempDir(), ScanPageNo, DibBitCount(working));
+    record.Dib = working;
+    QDir().mkpath(TempDir());
+    const bool saved = SaveTempPage(record, path);
+    cleaned.reset();
+    if (!saved) {
+        // The sheet has left the feeder: the operator must know, and the rest of the
+        // batch stays in the feeder rather than following it. What is filed stays filed.
+        QCoreApplication::processEvents();
+        throw std::runtime_error(
+            QStringLiteral("第 %1 页无法写入临时文件 %2（磁盘已满或文件夹不可写），扫描已停止。"
+                           "这一页没有归档，之前扫描的页面都已归档；请把这一页和留在进纸器中的纸张重新扫描。")
+                .arg(ScanPageNo)
+                .arg(QDir::toNativeSeparators(path))
+                .toStdString());
+    }
+
+    TPageListView *list = m_targets.list;
+    list->setUpdatesEnabled(false);
+    const bool wasVisible = list->isVisible();
+    list->hide();
+    const auto restore = qScopeGuard([&] {
+        if (wasVisible)
+            list->show();
+        list->setUpdatesEnabled(true);
+        QCoreApplication::processEvents();
+    });
+    try {
+        filePage(path, madeFile);
+    } catch (const std::exception &e) {
+        // The page stays in its temporary file, which no later page takes over.
+        throw std::runtime_error(QStringLiteral("第 %1 页无法归档：%2。这一页保存在 %3。")
+                                     .arg(ScanPageNo)
+                                     .arg(QString::fromUtf8(e.what()))
+                                     .arg(QDir::toNativeSeparators(path))
+                                     .toStdString());
+    }
+    QFile::remove(path);
+}
+
+void TForm3::filePage(const QString &path, QTreeWidgetItem *madeFile)
+{
+    TImageManager *store = m_targets.store;
+    TPageListView *list = m_targets.list;
+    QStringList sources{path};
+    switch (ScanMode) {
+    case 0:
+    case 1: {
+        store->AddPages(&sources, ScanAppName, true, ScanPageNo, ScanFileName, ScanBatchName);
+        const int i = store->FindPageItem(ScanFileName, QString::number(ScanPageNo), 0);
+        if (i >= 0) {
+            store->ArrangeThumbnails();
+            selectAndShow(list, i);
+        } else if (ScanMode == 1 && madeFile) {
+            // The new file's pages are shown from now on, so later pages are found.
+            m_targets.tree->setCurrentItem(madeFile);
+        }
+        ++ScanPageNo;
+        break;
+    }
+    case 2: {
+        const int n = list->count();
+        if (ScanPageNo < n) {
+            store->ReplacePage(ScanPageNo, path);
+            selectAndShow(list, ScanPageNo);
+        } else {
+            const QString lastFile = n > 0 ? TPageListView::SubItem(list->item(n - 1), 0) : QString();
+            store->AddPages(&sources, ScanAppName, true, 0, lastFile, ScanBatchName);
+            if (list->count() > 0) {
+                store->ArrangeThumbnails();
+                selectAndShow(list, list->count() - 1);
+            }
+        }
+        ++ScanPageNo;
+        break;
+    }
+    default:
+        break;
+    }
+}
