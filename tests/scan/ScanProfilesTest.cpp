@@ -12,6 +12,23 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
+// Readable failures: names and rows as text, profiles by their fields.
+void PrintTo(const QString &s, std::ostream *os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+void PrintTo(const QStringList &l, std::ostream *os)
+{
+    *os << '[' << l.join(QStringLiteral(", ")).toStdString() << ']';
+}
+void PrintTo(const ScanProfile &p, std::ostream *os)
+{
+    *os << "{deskew " << p.deskew << ", autoCrop " << p.autoCrop << ", cropBlackBox " << p.cropBlackBox
+        << ", inverse " << p.inverse << ", rotate " << p.rotate << ", cutMode " << p.cutMode << '}';
+}
+
 namespace {
 
 using arkavo::test::TempDir;
@@ -112,6 +129,19 @@ TEST_F(ScanProfilesTest, ProfilesReadBackAsSaved)
         EXPECT_EQ(column(QStringLiteral("Case"), QStringLiteral("CUTMODE")).toInt(), c.cutMode);
     }
     EXPECT_EQ(rows(), QStringList({"Case:1"}));
+}
+
+// A rotation the list does not have (no item chosen is -1) is saved as none rather than
+// as text the one-character column refuses, which would lose the whole save.
+TEST_F(ScanProfilesTest, RotationOutsideTheListIsSavedAsNone)
+{
+    ScanProfiles p = profiles();
+    for (const int rotate : {-1, 4, 12}) {
+        SCOPED_TRACE(rotate);
+        p.Save(QStringLiteral("Odd"), Profile(true, false, false, false, rotate, 3));
+        EXPECT_EQ(p.Find(QStringLiteral("Odd")), Profile(true, false, false, false, 0, 3));
+        EXPECT_EQ(column(QStringLiteral("Odd"), QStringLiteral("ROTATE")).toString(), u"0");
+    }
 }
 
 TEST_F(ScanProfilesTest, UncheckedOptionsAreStoredAsNull)
