@@ -22,13 +22,15 @@ struct CleaningOptions {
 // never freed. The result is the cleaned page, or empty when no step changed anything (the
 // incoming page is then the result). A step that fails or throws ends the cleaning with the
 // page as it is then.
-arkavo::GlobalBlock CleanPage(HGLOBAL incoming, const CleaningOptions &options, const ImageProcSettings &settings);
+arkavo::GlobalBlock CleanPage(HGLOBAL incoming, const CleaningOptions &options,
+                              const ImageProcSettings &settings);
 
 enum class CutMode { ByHand = 0, BlankPage = 1, FixedCount = 2 };
 
 // Whether the page about to become page ScanPageNo of the current file opens a new file
 // when appending.
-bool NeedsNewFile(int scanPageNo, int pagesPerFile, CutMode mode, HGLOBAL page, const ImageProcSettings &settings);
+bool NeedsNewFile(int scanPageNo, int pagesPerFile, CutMode mode, HGLOBAL page,
+                  const ImageProcSettings &settings);
 
 // Where page ScanPageNo waits in TempDir (ending in '/') between scanning and filing: a
 // TIFF for pages of up to 8 bits, a JPEG for deeper ones. A name still holding a page that

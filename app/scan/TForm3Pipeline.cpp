@@ -29,6 +29,34 @@ void selectAndShow(TPageListView *list, int row)
     list->scrollToItem(item, QAbstractItemView::EnsureVisible);
 }
 
+// The selected pages by file and page number, which survive the list being filled again.
+QList<QPair<QString, QString>> selectedPages(const TPageListView *list)
+{
+    QList<QPair<QString, QString>> pages;
+    for (int row = 0; row < list->count(); ++row)
+        if (list->item(row)->isSelected())
+            pages.append(
+                {TPageListView::SubItem(list->item(row), 0), TPageListView::SubItem(list->item(row), 1)});
+    return pages;
+}
+
+void reselect(const TImageManager *store, TPageListView *list, const QList<QPair<QString, QString>> &pages)
+{
+    for (const auto &[file, page] : pages)
+        if (QListWidgetItem *item = list->item(store->FindPageItem(file, page, 0)))
+            item->setSelected(true);
+}
+
+// Adds the page waiting at Path to the store; a page the store could not take is an error.
+void addPage(TImageManager *store, const QString &path, const QString &appName, int beforePage,
+             const QString &fileName, const QString &batchName)
+{
+    QStringList sources{path};
+    store->AddPages(&sources, appName, true, beforePage, fileName, batchName);
+    if (sources.isEmpty())
+        throw std::runtime_error(QStringLiteral("页面无法复制到文件“%1”中").arg(fileName).toStdString());
+}
+
 } // namespace
 
 void TForm3::Capteon1PageDone(HGLOBAL incoming)
@@ -97,11 +125,13 @@ void TForm3::filePage(const QString &path, QTreeWidgetItem *madeFile)
 {
     TImageManager *store = m_targets.store;
     TPageListView *list = m_targets.list;
-    QStringList sources{path};
+    // Pages scanned before in this scan stay selected while the list is filled again.
+    const QList<QPair<QString, QString>> selected = selectedPages(list);
     switch (ScanMode) {
     case 0:
     case 1: {
-        store->AddPages(&sources, ScanAppName, true, ScanPageNo, ScanFileName, ScanBatchName);
+        addPage(store, path, ScanAppName, ScanPageNo, ScanFileName, ScanBatchName);
+        reselect(store, list, selected);
         const int i = store->FindPageItem(ScanFileName, QString::number(ScanPageNo), 0);
         if (i >= 0) {
             store->ArrangeThumbnails();
@@ -120,7 +150,8 @@ void TForm3::filePage(const QString &path, QTreeWidgetItem *madeFile)
             selectAndShow(list, ScanPageNo);
         } else {
             const QString lastFile = n > 0 ? TPageListView::SubItem(list->item(n - 1), 0) : QString();
-            store->AddPages(&sources, ScanAppName, true, 0, lastFile, ScanBatchName);
+            addPage(store, path, ScanAppName, 0, lastFile, ScanBatchName);
+            reselect(store, list, selected);
             if (list->count() > 0) {
                 store->ArrangeThumbnails();
                 selectAndShow(list, list->count() - 1);

@@ -24,8 +24,8 @@ public:
 
     // Sheets for the next Scan, in feeder order.
     std::vector<GlobalBlock> Sheets;
-    int Delivered = 0;   // pages handed to the handler in the last scan
-    bool Intact = true;  // every block was still whole after the handler returned
+    int Delivered = 0;  // pages handed to the handler in the last scan
+    bool Intact = true; // every block was still whole after the handler returned
     int Scans = 0;
 
     QWidget *widget() override { return m_widget; }
@@ -78,7 +78,10 @@ public:
         }
     }
     void SelectScanner() override { m_scanner = QStringLiteral("Test Scanner"); }
-    void onPageDone(QObject *, std::function<void(HGLOBAL)> handler) override { m_handler = std::move(handler); }
+    void onPageDone(QObject *, std::function<void(HGLOBAL)> handler) override
+    {
+        m_handler = std::move(handler);
+    }
     void onScanDone(QObject *, std::function<void()>) override {}
 
 private:

@@ -45,12 +45,13 @@ TEST(ScanEndToEnd, ATenSheetFeederBatchAppendedToAFolderLandsAsTenPagesWithThumb
     ASSERT_EQ(OpenCatalog("Admin", ""), CatalogLogin::LoggedIn);
     {
         auto form = std::make_unique<TForm1>();
-        auto *panel = new TForm3({form->ImageManager, form->TreeView1, form->ListView1, form.get(),
-                                  form->FormImgProcSetting},
-                                 nullptr, form.get());
+        auto *panel = new TForm3(
+            {form->ImageManager, form->TreeView1, form->ListView1, form.get(), form->FormImgProcSetting},
+            nullptr, form.get());
         form->ConnectScanPanel(panel);
         ASSERT_NE(panel->Capteon1, nullptr);
-        panel->Capteon1->widget()->setProperty("SettingsFile", QString::fromStdString((root / "Capteon.ini").string()));
+        panel->Capteon1->widget()->setProperty("SettingsFile",
+                                               QString::fromStdString((root / "Capteon.ini").string()));
         form->resize(1200, 800);
         form->show();
         TImageManager *store = form->ImageManager;
@@ -84,7 +85,8 @@ TEST(ScanEndToEnd, ATenSheetFeederBatchAppendedToAFolderLandsAsTenPagesWithThumb
             QTest::qWait(20);
         EXPECT_EQ(form->ListView1->count(), 10);
         for (const QString &page : pages)
-            EXPECT_TRUE(ThumbnailIsCurrent(dir + page, store->ThumbnailPathOf(dir + page))) << page.toStdString();
+            EXPECT_TRUE(ThumbnailIsCurrent(dir + page, store->ThumbnailPathOf(dir + page)))
+                << page.toStdString();
         EXPECT_TRUE(QDir(panel->TempDir()).isEmpty());
         form->hide();
     }

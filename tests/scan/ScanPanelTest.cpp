@@ -49,7 +49,8 @@ GlobalBlock sheet(uint8_t value, int width = 120, int height = 160)
 // A sheet with a little writing on it: a dark band across the middle.
 GlobalBlock written(uint8_t ink)
 {
-    return arkavo::test::MakeGrayPage(120, 160, [ink](int i) { return uint8_t(i / 120 > 60 && i / 120 < 100 ? ink : 255); });
+    return arkavo::test::MakeGrayPage(
+        120, 160, [ink](int i) { return uint8_t(i / 120 > 60 && i / 120 < 100 ? ink : 255); });
 }
 
 // The first pixel byte of a page file, which tells the sheets of these tests apart.
@@ -82,8 +83,9 @@ protected:
         ASSERT_EQ(OpenCatalog("Admin", ""), CatalogLogin::LoggedIn);
         form = std::make_unique<TForm1>();
         store = form->ImageManager;
-        auto *panel = new TForm3({store, form->TreeView1, form->ListView1, form.get(), form->FormImgProcSetting},
-                           (fake = std::make_unique<FakeScanner>(form.get())).get(), form.get());
+        auto *panel =
+            new TForm3({store, form->TreeView1, form->ListView1, form.get(), form->FormImgProcSetting},
+                       (fake = std::make_unique<FakeScanner>(form.get())).get(), form.get());
         scanner = fake.get();
         form->ConnectScanPanel(panel);
         form->resize(1200, 800);
@@ -102,7 +104,10 @@ protected:
 
     TForm3 *panel() const { return form->ScanPanel; }
     TPageListView *list() const { return form->ListView1; }
-    QString fileDir(QTreeWidgetItem *file) const { return store->ImagesPath + type->text(0) + "/F/" + file->text(0) + "/"; }
+    QString fileDir(QTreeWidgetItem *file) const
+    {
+        return store->ImagesPath + type->text(0) + "/F/" + file->text(0) + "/";
+    }
     QStringList pagesOf(QTreeWidgetItem *file) const
     {
         return QDir(fileDir(file)).entryList({"P*.tif", "P*.jpg"}, QDir::Files, QDir::Name);
@@ -150,7 +155,10 @@ protected:
         for (int n = 1; n <= count; ++n) {
             const GlobalBlock page = sheet(uint8_t(10 * n));
             const TCodecImage image{300, 300, page.get()};
-            SaveTIF(&image, QFile::encodeName(fileDir(file) + QString("P%1.tif").arg(n, 7, 10, QChar('0'))).constData(), 0, 0);
+            SaveTIF(
+                &image,
+                QFile::encodeName(fileDir(file) + QString("P%1.tif").arg(n, 7, 10, QChar('0'))).constData(),
+                0, 0);
         }
         return file;
     }
@@ -277,9 +285,8 @@ TEST_F(ScanPanel, AColourSheetReplacingAGreyPageChangesItsExtension)
     selectNode(file);
     list()->setFocus();
     list()->setCurrentRow(0);
-    scanner->Sheets.push_back(arkavo::test::MakePatternPage(120, 160, 24, [](uint8_t *row, int x, int) {
-        row[3 * x] = row[3 * x + 1] = row[3 * x + 2] = 200;
-    }));
+    scanner->Sheets.push_back(arkavo::test::MakePatternPage(
+        120, 160, 24, [](uint8_t *row, int x, int) { row[3 * x] = row[3 * x + 1] = row[3 * x + 2] = 200; }));
     click(panel()->btn_scan_replace);
     EXPECT_EQ(pagesOf(file), (QStringList{"P0000001.jpg", "P0000002.tif"}));
 }
@@ -361,7 +368,8 @@ TEST_F(ScanPanel, ProfilesAreSavedAtTheTopAndAppliedByNameInAnyLetterCase)
 
     // A panel made afresh lists the profiles in their saved order and applies the first.
     fake2 = std::make_unique<FakeScanner>(form.get());
-    TForm3 again({store, form->TreeView1, form->ListView1, form.get(), form->FormImgProcSetting}, fake2.get());
+    TForm3 again({store, form->TreeView1, form->ListView1, form.get(), form->FormImgProcSetting},
+                 fake2.get());
     EXPECT_EQ(again.ComboBox_TYPENAME->currentText(), "Plain");
     EXPECT_EQ(again.ComboBox_TYPENAME->itemText(1), "Office");
 }
