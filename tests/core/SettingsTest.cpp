@@ -3,6 +3,7 @@
 #include "Startup.h"
 
 #include "QtApp.h"
+#include "AsOrdinaryUser.h"
 #include "TempDir.h"
 
 #include <QDir>
@@ -103,24 +104,6 @@ TEST(IniFile, WritingOneKeyKeepsTheRestAndMatchesAnyCase)
               "d");
 }
 
-// Root reads any file, so as root the checks run with another user's file access.
-class FileAccessAsNobody {
-public:
-    FileAccessAsNobody()
-    {
-        if (::geteuid() == 0)
-            m_old = ::setfsuid(65534);
-    }
-    ~FileAccessAsNobody()
-    {
-        if (m_old >= 0)
-            ::setfsuid(m_old);
-    }
-
-private:
-    int m_old = -1;
-};
-
 TEST(IniFile, AFileThatCannotBeReadIsNeverWrittenOver)
 {
     arkavo::test::TempDir dir;
@@ -131,7 +114,7 @@ TEST(IniFile, AFileThatCannotBeReadIsNeverWrittenOver)
     ASSERT_TRUE(QFile::setPermissions(base, QFileDevice::Permissions(0x7777)));
     ASSERT_TRUE(QFile::setPermissions(file, QFileDevice::Permissions()));
     {
-        FileAccessAsNobody nobody;
+        arkavo::test::FileAccessAsNobody nobody;
         // The folder takes new files, so only the unreadable file stops the write.
         ASSERT_TRUE(QFile(file).open(QIODevice::ReadOnly) == false);
         writeText(base + "probe", "x");

@@ -3,6 +3,7 @@
 #include "JpegTurn.h"
 
 #include "PatternPage.h"
+#include "AsOrdinaryUser.h"
 #include "TempDir.h"
 
 #include "codec.h"
@@ -191,24 +192,6 @@ JpegTurnResult turnFile(const std::filesystem::path &file, JpegTurn turn)
 {
     return TurnJpegFile(QString::fromStdString(file.string()), turn);
 }
-
-// Root writes anywhere, so as root the checks run with another user's file access.
-class FileAccessAsNobody {
-public:
-    FileAccessAsNobody()
-    {
-        if (::geteuid() == 0)
-            m_old = ::setfsuid(65534);
-    }
-    ~FileAccessAsNobody()
-    {
-        if (m_old >= 0)
-            ::setfsuid(m_old);
-    }
-
-private:
-    int m_old = -1;
-};
 
 // Writes fail once a file passes a size limit, as on a full disk.
 class FileSizeLimit {
@@ -406,7 +389,7 @@ TEST(JpegTurnWrite, FailedWriteLeavesTheOriginalAndNoScratchFile)
     fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                                     fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
     {
-        FileAccessAsNobody nobody;
+        arkavo::test::FileAccessAsNobody nobody;
         ASSERT_FALSE(std::ofstream(dir / "probe").is_open()) << "the folder should refuse new files";
         EXPECT_EQ(turnFile(file, JpegTurn::Right90), JpegTurnResult::WriteFailed);
     }

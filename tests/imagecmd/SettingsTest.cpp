@@ -4,6 +4,7 @@
 #include "TSpinEdit.h"
 
 #include "QtApp.h"
+#include "AsOrdinaryUser.h"
 #include "TempDir.h"
 
 #include <QDir>
@@ -88,24 +89,6 @@ protected:
 
     arkavo::test::TempDir m_app;
     QString m_oldAppPath;
-};
-
-// Root reads and writes any file, so the checks on refused access run with another user's.
-class FileAccessAsNobody {
-public:
-    FileAccessAsNobody()
-    {
-        if (::geteuid() == 0)
-            m_old = ::setfsuid(65534);
-    }
-    ~FileAccessAsNobody()
-    {
-        if (m_old >= 0)
-            ::setfsuid(m_old);
-    }
-
-private:
-    int m_old = -1;
 };
 
 const char kStoredValues[] =
@@ -302,7 +285,7 @@ TEST_F(SettingsDialog, AFileThatCannotBeWrittenStaysAsItWasAndTheFieldsKeepTheir
     fs::permissions(file().toStdString(), readOnly);
     fs::permissions(m_app.path(), readOnly | search);
     {
-        FileAccessAsNobody nobody;
+        arkavo::test::FileAccessAsNobody nobody;
         auto form = shownForm();
         EXPECT_EQ(fieldValues(*form), kStored);
         typeInto(form->spinedt_AutoCrop_EdgeWidth, "300");
@@ -324,7 +307,7 @@ TEST_F(SettingsDialog, CancelWithAFileThatCannotBeReadReturnsToTheValuesItOpened
     ASSERT_EQ(fieldValues(*form), kStored);
     ASSERT_TRUE(QFile::setPermissions(file(), QFileDevice::Permissions()));
     {
-        FileAccessAsNobody nobody;
+        arkavo::test::FileAccessAsNobody nobody;
         ASSERT_FALSE(ImageProcSettings().Read(file()));
         form->show();
         typeInto(form->spinedt_BlankPage_Threshold, "10");

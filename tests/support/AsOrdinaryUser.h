@@ -4,6 +4,7 @@
 // "nobody". The folders the test reads must then be open to everybody.
 #include <filesystem>
 
+#include <sys/fsuid.h>
 #include <unistd.h>
 
 namespace arkavo::test {
@@ -34,6 +35,27 @@ public:
 
 private:
     bool m_switched = false;
+};
+
+// The same for the calling thread only, without touching any permission: while it lives,
+// that thread's file access is checked as user "nobody"'s.
+class FileAccessAsNobody {
+public:
+    FileAccessAsNobody()
+    {
+        if (::geteuid() == 0)
+            m_old = ::setfsuid(65534);
+    }
+    ~FileAccessAsNobody()
+    {
+        if (m_old >= 0)
+            ::setfsuid(m_old);
+    }
+    FileAccessAsNobody(const FileAccessAsNobody &) = delete;
+    FileAccessAsNobody &operator=(const FileAccessAsNobody &) = delete;
+
+private:
+    int m_old = -1;
 };
 
 } // namespace arkavo::test
