@@ -302,6 +302,15 @@ void TForm3::hideEvent(QHideEvent *event)
     emit VisibilityChanged(false);
 }
 
+void TForm3::showPace()
+{
+    if (!m_targets.status)
+        return;
+    const double minutes = m_scanClock.elapsed() / 60000.0;
+    const int perMinute = minutes > 0 ? int(m_filedThisScan / minutes + 0.5) : 0;
+    m_targets.status->setText(QStringLiteral("已归档 %1 页，每分钟 %2 页").arg(m_filedThisScan).arg(perMinute));
+}
+
 // ---- Scan commands ----
 
 void TForm3::btn_scan_appendClick()
@@ -375,6 +384,8 @@ void TForm3::runScan()
         if (list->selectedItems().isEmpty() && list->currentItem())
             list->currentItem()->setSelected(true);
     };
+    m_filedThisScan = 0;
+    m_scanClock.start();
     try {
         Capteon1->Scan();
     } catch (const std::exception &e) {

@@ -7,6 +7,7 @@
 
 #include "globalmem.h"
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QWidget>
 
@@ -36,6 +37,7 @@ struct TScanTargets {
     TPageListView *list = nullptr;
     QWidget *mainWindow = nullptr;
     TFormImgProcSetting *settings = nullptr;
+    QLabel *status = nullptr; // where a running scan shows its pace; may be null
 };
 
 class TForm3 : public QWidget {
@@ -104,5 +106,9 @@ private:
     // Files the page waiting at Path; MadeFile is the file node made for it, if any.
     void filePage(const QString &path, QTreeWidgetItem *madeFile);
 
+    // Pages filed by the running scan and the time since it began, for its pace.
+    void showPace();
     TScanTargets m_targets;
+    int m_filedThisScan = 0;
+    QElapsedTimer m_scanClock;
 };

@@ -119,6 +119,8 @@ void TForm3::Capteon1PageDone(HGLOBAL incoming)
                                      .toStdString());
     }
     QFile::remove(path);
+    ++m_filedThisScan;
+    showPace();
 }
 
 void TForm3::filePage(const QString &path, QTreeWidgetItem *madeFile)

@@ -84,7 +84,7 @@ protected:
         form = std::make_unique<TForm1>();
         store = form->ImageManager;
         auto *panel =
-            new TForm3({store, form->TreeView1, form->ListView1, form.get(), form->FormImgProcSetting},
+            new TForm3({store, form->TreeView1, form->ListView1, form.get(), form->FormImgProcSetting, form->StatusPanels[1]},
                        (fake = std::make_unique<FakeScanner>(form.get())).get(), form.get());
         scanner = fake.get();
         form->ConnectScanPanel(panel);
@@ -215,6 +215,7 @@ TEST_F(ScanPanel, SheetsWithoutCleaningAreFiledUnchangedAndStayTheScannersBlocks
     EXPECT_FALSE(list()->item(0)->isSelected());
     EXPECT_TRUE(QDir(panel()->TempDir()).isEmpty());
     EXPECT_TRUE(shown.isEmpty());
+    EXPECT_TRUE(form->StatusPanels[1]->text().startsWith("已归档 2 页，每分钟")) << form->StatusPanels[1]->text().toStdString();
 }
 
 TEST_F(ScanPanel, AppendFromAFolderWithTwoPagesPerFileStartsWithTheFileItMade)
