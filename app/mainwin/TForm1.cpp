@@ -1,5 +1,6 @@
 #include "TForm1.h"
 
+#include "TForm3.h"
 #include "TFormImgProcSetting.h"
 
 #include "BrowseText.h"
@@ -112,6 +113,9 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
 TForm1::~TForm1()
 {
     m_thumbnails->WaitForDone();
+    // The scan panel hides as the window's children go: nothing of the window may answer.
+    if (ScanPanel)
+        disconnect(ScanPanel, nullptr, this, nullptr);
     disconnect(qApp, nullptr, this, nullptr);
     disconnect(QGuiApplication::clipboard(), nullptr, this, nullptr);
     disconnect(m_context, nullptr, this, nullptr);
