@@ -206,10 +206,10 @@ TFormFieldDef::TFormFieldDef(TCatalogConnection *connection, const QString &appN
     ListView1->setHeaderLabels({QStringLiteral("字段名称"), QStringLiteral("字段类型"),
                                 QStringLiteral("字段长度"), QStringLiteral("必须录入")});
     ListView1->header()->setSectionsMovable(false);
-    ListView1->setColumnWidth(NameColumn, 150);
-    ListView1->setColumnWidth(TypeColumn, 80);
-    ListView1->setColumnWidth(LengthColumn, 80);
-    ListView1->setMinimumSize(400, 280);
+    ListView1->setColumnWidth(NameColumn, 140);
+    ListView1->setColumnWidth(TypeColumn, 76);
+    ListView1->setColumnWidth(LengthColumn, 76);
+    ListView1->setMinimumSize(420, 280);
     connect(ListView1, &QTreeWidget::itemSelectionChanged, this, &TFormFieldDef::ListView1Change);
 
     Edit1 = new QLineEdit(this);

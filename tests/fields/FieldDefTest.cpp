@@ -532,6 +532,13 @@ TEST_F(FieldDefDialogTest, DisplayNamesWithQuotesAndWildcardsReachTheStoreIntact
     open();
     EXPECT_EQ(rows().value(3), "x'); DROP TABLE APP; --|字符型|24|");
     EXPECT_EQ(rows().size(), names.size());
+
+    // The name box takes no more than a stored display name can hold.
+    Messages::ClearShown();
+    addField(QString(60, u'长'));
+    click(dialog->btn_OK);
+    EXPECT_EQ(shown(), QStringList{kSaved});
+    EXPECT_EQ(storedDefs().value(names.size()), "F7 " + QString(50, u'长') + " 0 24 0 6");
 }
 
 } // namespace
