@@ -100,6 +100,8 @@ public:
     // Every image command: Sender is the image menu's entry, its pop-up copy, or
     // MN_FILE_DELETE erasing the viewer's selection.
     void ImageProc(QAction *sender);
+    // The index fields of the selected file type.
+    void PMN_FILE_FIELDDEFINEClick();
     // Shows the cleaning settings modally.
     void MN_IMAGE_SETTINGClick();
     // The cleaning settings in force, for the image commands and the scan panel.

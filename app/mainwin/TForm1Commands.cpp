@@ -6,7 +6,9 @@
 #include "CommandTable.h"
 #include "PageListView.h"
 #include "TForm1Internal.h"
+#include "TFormFieldDef.h"
 #include "TImageManager.h"
+#include "Globals.h"
 #include "ThumbnailCache.h"
 #include "ThumbnailWorkers.h"
 
@@ -113,6 +115,7 @@ const CommandRoute kRoutes[] = {
     {{"MN_FILE_InsertImport", "PMN_FILE_InsertImport"}, &TForm1::MN_FILE_InsertImportClick},
     {{"MN_VIEW_SINGLE"}, &TForm1::MN_VIEW_SINGLEClick},
     {{"MN_VIEW_THUMBNAIL"}, &TForm1::MN_VIEW_THUMBNAILClick},
+    {{"PMN_FILE_FIELDDEFINE"}, &TForm1::PMN_FILE_FIELDDEFINEClick},
 };
 
 } // namespace
@@ -137,6 +140,15 @@ void TForm1::connectHandlers()
 
     connect(PopMenuListView, &QMenu::aboutToShow, this, &TForm1::listPopupAboutToShow);
     connect(m_context, &TCatalogContext::SelectionChanged, this, &TForm1::showPageCount);
+}
+
+void TForm1::PMN_FILE_FIELDDEFINEClick()
+{
+    // Only a file type has index fields.
+    if (SelectedLevel() != 1 || !ImageManager)
+        return;
+    TFormFieldDef dialog(CatalogConnection, ImageManager->ShownAppName, ImageManager->ShownAppId, this);
+    dialog.exec();
 }
 
 QAction *TForm1::Action(const QString &name) const

@@ -308,7 +308,8 @@ void TForm3::showPace()
         return;
     const double minutes = m_scanClock.elapsed() / 60000.0;
     const int perMinute = minutes > 0 ? int(m_filedThisScan / minutes + 0.5) : 0;
-    m_targets.status->setText(QStringLiteral("已归档 %1 页，每分钟 %2 页").arg(m_filedThisScan).arg(perMinute));
+    m_targets.status->setText(
+        QStringLiteral("已归档 %1 页，每分钟 %2 页").arg(m_filedThisScan).arg(perMinute));
 }
 
 // ---- Scan commands ----

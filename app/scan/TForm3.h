@@ -12,6 +12,8 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 
 class CapteonControl;
 class QCheckBox;
@@ -106,6 +108,13 @@ private:
     // Files the page waiting at Path; MadeFile is the file node made for it, if any.
     void filePage(const QString &path, QTreeWidgetItem *madeFile);
 
+    // Runs Job on the panel's worker thread while the window keeps painting.
+    void awayFromTheWindow(const std::function<void()> &job);
+    class PageWorker;
+    struct PageWorkerEnd {
+        void operator()(PageWorker *worker) const;
+    };
+    std::unique_ptr<PageWorker, PageWorkerEnd> m_worker;
     // Pages filed by the running scan and the time since it began, for its pace.
     void showPace();
     TScanTargets m_targets;

@@ -4,18 +4,25 @@
 
 #include "FileHelpers.h"
 #include "PageListView.h"
+#include "Quietly.h"
 #include "TFormImgProcSetting.h"
 #include "TImageManager.h"
 
 #include "capteon/CapteonInterface.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QDir>
 #include <QFile>
 #include <QScopeGuard>
 #include <QTreeWidget>
 
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
 #include <stdexcept>
+#include <thread>
 
 namespace {
 
@@ -59,6 +66,90 @@ void addPage(TImageManager *store, const QString &path, const QString &appName, 
 
 } // namespace
 
+// One thread for the panel's page work, kept for the whole run: the scanner library does
+// not take well to threads coming and going while it reads.
+class TForm3::PageWorker {
+public:
+    PageWorker()
+        : m_thread([this] {
+              for (;;) {
+                  std::function<void()> job;
+                  {
+                      std::unique_lock lock(m_mutex);
+                      m_wake.wait(lock, [&] { return m_stop || m_job; });
+                      if (m_stop)
+                          return;
+                      job = std::move(m_job);
+                      m_job = nullptr;
+                  }
+                  arkavo::Quietly("scan page work", job);
+                  // Told under the lock, so the waiting loop cannot go away meanwhile.
+                  std::lock_guard lock(m_mutex);
+                  m_done = true;
+                  if (m_waiting)
+                      QMetaObject::invokeMethod(m_waiting, &QEventLoop::quit, Qt::QueuedConnection);
+              }
+          })
+    {
+    }
+    ~PageWorker()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_wake.notify_all();
+        m_thread.join();
+    }
+
+    // Runs Job on the worker while this thread's event loop goes on, so that the window
+    // keeps painting while a large page is cleaned or encoded; returns when Job is done.
+    // The scanner control hands over its next page only after the page handler returns,
+    // so no other page comes in meanwhile.
+    void Run(std::function<void()> job)
+    {
+        QEventLoop wait;
+        {
+            std::lock_guard lock(m_mutex);
+            m_done = false;
+            m_waiting = &wait;
+            m_job = std::move(job);
+        }
+        m_wake.notify_all();
+        for (;;) {
+            {
+                std::lock_guard lock(m_mutex);
+                if (m_done) {
+                    m_waiting = nullptr;
+                    return;
+                }
+            }
+            wait.exec(QEventLoop::ExcludeUserInputEvents);
+        }
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::function<void()> m_job;
+    QEventLoop *m_waiting = nullptr;
+    bool m_done = false;
+    bool m_stop = false;
+    std::thread m_thread;
+};
+
+void TForm3::PageWorkerEnd::operator()(PageWorker *worker) const
+{
+    delete worker;
+}
+
+void TForm3::awayFromTheWindow(const std::function<void()> &job)
+{
+    if (!m_worker)
+        m_worker.reset(new PageWorker);
+    m_worker->Run(job);
+}
+
 void TForm3::Capteon1PageDone(HGLOBAL incoming)
 {
     QCoreApplication::processEvents();
@@ -67,11 +158,19 @@ void TForm3::Capteon1PageDone(HGLOBAL incoming)
     TCodecImage record{Capteon1 ? Capteon1->XResolution() : 0, Capteon1 ? Capteon1->YResolution() : 0,
                        incoming};
 
-    arkavo::GlobalBlock cleaned = CleanPage(incoming, Cleaning(), settings);
+    arkavo::GlobalBlock cleaned;
+    bool newFile = false;
+    const CleaningOptions cleaning = Cleaning();
+    const CutMode cut = Cut();
+    awayFromTheWindow([&] {
+        cleaned = CleanPage(incoming, cleaning, settings);
+        newFile = ScanMode == 1 &&
+                  NeedsNewFile(ScanPageNo, PagesPerFile, cut, cleaned ? cleaned.get() : incoming, settings);
+    });
     HGLOBAL working = cleaned ? cleaned.get() : incoming;
 
     QTreeWidgetItem *madeFile = nullptr;
-    if (ScanMode == 1 && NeedsNewFile(ScanPageNo, PagesPerFile, Cut(), working, settings)) {
+    if (newFile) {
         // The page that asks for a new file is its first page, a blank separator too.
         QTreeWidgetItem *node = m_targets.store->NewFile(m_targets.tree->currentItem(), QString(), true);
         if (node) {
@@ -84,7 +183,8 @@ void TForm3::Capteon1PageDone(HGLOBAL incoming)
     const QString path = TempPagePath(TempDir(), ScanPageNo, DibBitCount(working));
     record.Dib = working;
     QDir().mkpath(TempDir());
-    const bool saved = SaveTempPage(record, path);
+    bool saved = false;
+    awayFromTheWindow([&] { saved = SaveTempPage(record, path); });
     cleaned.reset();
     if (!saved) {
         // The sheet has left the feeder: the operator must know, and the rest of the
