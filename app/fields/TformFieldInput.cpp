@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
@@ -72,17 +73,27 @@ protected:
             if (backspace || (!text.isEmpty() && text.at(0).isPrint())) {
                 const int type = object->property("fieldType").toInt();
                 const QChar c = backspace ? QChar(u'\b') : text.at(0);
-                if (!TakesTypedChar(type, c)) {
-                    if (m_form->Beep)
-                        m_form->Beep();
-                    return true;
-                }
+                if (!TakesTypedChar(type, c))
+                    return refuse();
             }
+        } else if (event->type() == QEvent::InputMethod) {
+            // Text from an input method is typed text as well.
+            const int type = object->property("fieldType").toInt();
+            const QString text = static_cast<QInputMethodEvent *>(event)->commitString();
+            for (QChar c : text)
+                if (!TakesTypedChar(type, c))
+                    return refuse();
         }
         return QStyledItemDelegate::eventFilter(object, event);
     }
 
 private:
+    bool refuse() const
+    {
+        if (m_form->Beep)
+            m_form->Beep();
+        return true;
+    }
     const FieldRecord *fieldOf(int row) const
     {
         return row >= 0 && row < m_form->FieldDefs().size() ? m_form->FieldDefs().at(row) : nullptr;
@@ -238,10 +249,10 @@ void TformFieldInput::clearGrid()
 
 void TformFieldInput::setEditing(bool on)
 {
-    ValueListEditor1->setEditTriggers(
-        on ? QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked |
-                 QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed
-           : QAbstractItemView::NoEditTriggers);
+    ValueListEditor1->setEditTriggers(on ? QAbstractItemView::DoubleClicked |
+                                               QAbstractItemView::EditKeyPressed |
+                                               QAbstractItemView::AnyKeyPressed
+                                         : QAbstractItemView::NoEditTriggers);
 }
 
 void TformFieldInput::commitOpenEditor()
