@@ -47,6 +47,8 @@ public:
                           const QModelIndex &index) const override
     {
         QWidget *editor = QStyledItemDelegate::createEditor(parent, option, index);
+        if (!editor)
+            return nullptr;
         const FieldRecord *field = fieldOf(index.row());
         editor->setProperty("fieldType", field ? field->FieldType : 3);
         if (auto *line = qobject_cast<QLineEdit *>(editor); line && field && field->FieldType == 0)
