@@ -1,6 +1,7 @@
 #include "TForm1.h"
 
 #include "TForm3.h"
+#include "TformFieldInput.h"
 #include "TFormImgProcSetting.h"
 
 #include "BrowseText.h"
@@ -113,9 +114,6 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
 TForm1::~TForm1()
 {
     m_thumbnails->WaitForDone();
-    // The scan panel hides as the window's children go: nothing of the window may answer.
-    if (ScanPanel)
-        disconnect(ScanPanel, nullptr, this, nullptr);
     disconnect(qApp, nullptr, this, nullptr);
     disconnect(QGuiApplication::clipboard(), nullptr, this, nullptr);
     disconnect(m_context, nullptr, this, nullptr);
@@ -123,6 +121,17 @@ TForm1::~TForm1()
     disconnect(ListView1, nullptr, this, nullptr);
     if (ListView1->selectionModel())
         disconnect(ListView1->selectionModel(), nullptr, this, nullptr);
+    // The scan panel, with the value panel on its tab, goes while the store is still there:
+    // an unsaved value is saved as it hides, and nothing of the window answers any more.
+    m_controls.clear();
+    if (FieldInput)
+        FieldInput->SaveIfChanged();
+    if (ScanPanel) {
+        disconnect(ScanPanel, nullptr, this, nullptr);
+        delete ScanPanel;
+        ScanPanel = nullptr;
+        FieldInput = nullptr;
+    }
     delete ImageManager;
     ImageManager = nullptr;
     DestroyCatalogObjects();

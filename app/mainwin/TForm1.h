@@ -193,6 +193,8 @@ public:
     // Docks the scan panel in Panel2 and routes the scan commands to it.
     void ConnectScanPanel(class TForm3 *panel);
     TForm3 *ScanPanel = nullptr;
+    // The index values of the shown file, on the scan panel's "索引" tab.
+    class TformFieldInput *FieldInput = nullptr;
     void DockScanPanel();
     void FloatScanPanel();
     // With the docked panel hidden the tree fills the left column.

@@ -4,6 +4,7 @@
 #include "TForm1.h"
 
 #include "TForm3.h"
+#include "TformFieldInput.h"
 
 #include <QAction>
 #include <QEvent>
@@ -120,12 +121,13 @@ void TForm1::firstShowScanPanel()
     if (!ScanPanel)
         return;
     DockScanPanel();
-    // The index and search tabs; their panels come with those windows.
-    for (const char *caption : {"索引", "查询"}) {
-        auto *tab = new QWidget(ScanPanel->PageControl1);
-        tab->setObjectName(QString::fromUtf8(caption) == QStringLiteral("索引")
-                               ? QStringLiteral("TabSheetIndex")
-                               : QStringLiteral("TabSheetSearch"));
-        ScanPanel->PageControl1->addTab(tab, QString::fromUtf8(caption));
-    }
+    // The index tab holds the value panel, which loads the shown file's values while it is
+    // visible and saves them before the selection moves on, when the tab is left and when
+    // the window closes. The search tab's panel comes with the search window.
+    FieldInput = new TformFieldInput(ImageManager, ScanPanel->PageControl1);
+    FieldInput->Follow(m_context);
+    ScanPanel->PageControl1->addTab(FieldInput, QStringLiteral("索引"));
+    auto *search = new QWidget(ScanPanel->PageControl1);
+    search->setObjectName(QStringLiteral("TabSheetSearch"));
+    ScanPanel->PageControl1->addTab(search, QStringLiteral("查询"));
 }
