@@ -17,8 +17,9 @@ public:
     // Waits for the pictures being made: a thumbnail file is never left half written.
     ~TThumbnailWorkers() override;
 
-    // Workers available at once (the machine's cores).
-    int Capacity() const { return m_pool.maxThreadCount(); }
+    // Requests taken at once: two per worker (one per core), so that a worker finds the
+    // next page waiting rather than idling while its last picture is placed.
+    int Capacity() const { return 2 * m_pool.maxThreadCount(); }
     int Running() const { return static_cast<int>(m_running.size()); }
     bool IsRunning(const QString &pageFile) const { return m_running.contains(pageFile); }
 
