@@ -1,0 +1,2 @@
+#pragma once
+// The statements of the search.
