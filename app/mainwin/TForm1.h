@@ -202,6 +202,7 @@ public:
 
 private:
     void firstShowScanPanel();
+    bool m_placingScanPanel = false; // the panel is being floated: its moves are not drops
     // After deleting pages whose first was at row K: the focus mark goes to row K (or the
     // one before), and single-page mode shows the page that stands there.
     void markAfterPageDelete(int k);

@@ -7,6 +7,8 @@
 #include "TformFieldInput.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QMouseEvent>
 #include <QEvent>
 #include <QLayout>
 #include <QPushButton>
@@ -20,22 +22,75 @@ namespace {
 // The docked panel gets the lower part of the left column.
 constexpr int kDockedHeight = 370;
 
-// A double-click on the panel's tabs floats it or docks it again.
-class TabDoubleClick : public QObject {
+// The panel's tab bar is its handle: dragging it out of the dock floats the panel under
+// the mouse, a double-click floats it or docks it again.
+class PanelHandle : public QObject {
 public:
-    TabDoubleClick(QObject *parent, std::function<void()> onDoubleClick)
-        : QObject(parent), m_onDoubleClick(std::move(onDoubleClick))
+    PanelHandle(QObject *parent, std::function<bool()> docked, std::function<void(QPoint)> floatAt,
+                std::function<void()> toggle)
+        : QObject(parent), m_docked(std::move(docked)), m_floatAt(std::move(floatAt)),
+          m_toggle(std::move(toggle))
     {
     }
-    bool eventFilter(QObject *, QEvent *event) override
+    bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() == QEvent::MouseButtonDblClick)
-            m_onDoubleClick();
+        auto *bar = static_cast<QWidget *>(watched);
+        switch (event->type()) {
+        case QEvent::MouseButtonDblClick:
+            m_pressed = false;
+            m_toggle();
+            return true;
+        case QEvent::MouseButtonPress:
+            m_pressed = static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton;
+            m_pressAt = static_cast<QMouseEvent *>(event)->globalPosition().toPoint();
+            break;
+        case QEvent::MouseButtonRelease:
+            m_pressed = false;
+            break;
+        case QEvent::MouseMove: {
+            if (!m_pressed || !m_docked())
+                break;
+            const QPoint at = static_cast<QMouseEvent *>(event)->globalPosition().toPoint();
+            // Out of the dock by more than a drag's distance: the panel comes loose.
+            QWidget *panel = bar->parentWidget() ? bar->parentWidget()->parentWidget() : nullptr;
+            const QRect panelRect = panel ? QRect(panel->mapToGlobal(QPoint(0, 0)), panel->size()) : QRect();
+            if ((at - m_pressAt).manhattanLength() > QApplication::startDragDistance() &&
+                !panelRect.contains(at)) {
+                m_pressed = false;
+                m_floatAt(at);
+                return true;
+            }
+            break;
+        }
+        default:
+            break;
+        }
         return false;
     }
 
 private:
-    std::function<void()> m_onDoubleClick;
+    std::function<bool()> m_docked;
+    std::function<void(QPoint)> m_floatAt;
+    std::function<void()> m_toggle;
+    bool m_pressed = false;
+    QPoint m_pressAt;
+};
+
+// A floating panel moved over the left column docks there again; nowhere else takes it.
+class DockDrop : public QObject {
+public:
+    DockDrop(QObject *parent, std::function<void()> onMoved) : QObject(parent), m_onMoved(std::move(onMoved))
+    {
+    }
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Move)
+            m_onMoved();
+        return false;
+    }
+
+private:
+    std::function<void()> m_onMoved;
 };
 
 } // namespace
@@ -74,11 +129,28 @@ void TForm1::ConnectScanPanel(TForm3 *panel)
         if (!shown)
             RestoreTreeLayout();
     });
-    panel->PageControl1->tabBar()->installEventFilter(new TabDoubleClick(panel, [this] {
-        if (ScanPanel->parentWidget() == Panel2)
+    panel->PageControl1->tabBar()->installEventFilter(new PanelHandle(
+        panel, [this] { return ScanPanel->parentWidget() == Panel2; },
+        [this](QPoint at) {
             FloatScanPanel();
-        else
-            DockScanPanel();
+            ScanPanel->move(at - QPoint(20, 10)); // under the mouse that pulled it out
+        },
+        [this] {
+            if (ScanPanel->parentWidget() == Panel2)
+                FloatScanPanel();
+            else
+                DockScanPanel();
+        }));
+    panel->installEventFilter(new DockDrop(panel, [this] {
+        if (!ScanPanel || m_placingScanPanel || ScanPanel->parentWidget() == Panel2 ||
+            !ScanPanel->isWindow() || !ScanPanel->isVisible())
+            return;
+        // Dropped on the left column (the tree): back into its dock. The tool bars and the
+        // page area never take it.
+        const QRect column(Panel4->mapToGlobal(QPoint(0, 0)), Panel4->size());
+        const QPoint grip = ScanPanel->frameGeometry().topLeft() + QPoint(20, 10);
+        if (column.contains(grip))
+            QMetaObject::invokeMethod(this, &TForm1::DockScanPanel, Qt::QueuedConnection);
     }));
 }
 
@@ -100,12 +172,15 @@ void TForm1::FloatScanPanel()
 {
     if (!ScanPanel)
         return;
-    const QPoint at = ScanPanel->mapToGlobal(QPoint(0, 0));
+    // Beside the left column, so that it does not land on its dock again at once.
+    const QPoint at = Panel4->mapToGlobal(QPoint(Panel4->width() + 10, 40));
+    m_placingScanPanel = true;
     Panel2->layout()->removeWidget(ScanPanel);
     ScanPanel->setParent(this, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint |
                                    Qt::WindowCloseButtonHint);
     ScanPanel->move(at);
     ScanPanel->show();
+    m_placingScanPanel = false;
     // With the panel gone from the dock the tree fills the left column.
     Panel2->hide();
 }

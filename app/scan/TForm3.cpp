@@ -279,7 +279,15 @@ void TForm3::btn_selectscanerClick()
     if (!Capteon1)
         return;
     arkavo::Quietly("select scanner", [&] { Capteon1->SelectScanner(); });
+    showScannerName();
+}
+
+void TForm3::showScannerName()
+{
+    if (!Capteon1)
+        return;
     edtScanerName->setText(Capteon1->Scanner());
+    edtScanerName->setCursorPosition(0); // the name's start, which says what it is
 }
 
 void TForm3::chkbox_ShowScanSetupClick()
@@ -291,8 +299,7 @@ void TForm3::chkbox_ShowScanSetupClick()
 void TForm3::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    if (Capteon1)
-        edtScanerName->setText(Capteon1->Scanner());
+    showScannerName();
     emit VisibilityChanged(true);
 }
 

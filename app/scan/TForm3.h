@@ -103,6 +103,7 @@ protected:
 private:
     void buildControls();
     void loadProfiles();
+    void showScannerName();
     // The scan frame: the list takes the focus, the window is disabled while Scan runs.
     void runScan();
     // Files the page waiting at Path; MadeFile is the file node made for it, if any.

@@ -22,6 +22,8 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QLabel>
+#include <QMouseEvent>
+#include <QTabBar>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -83,9 +85,9 @@ protected:
         ASSERT_EQ(OpenCatalog("Admin", ""), CatalogLogin::LoggedIn);
         form = std::make_unique<TForm1>();
         store = form->ImageManager;
-        auto *panel =
-            new TForm3({store, form->TreeView1, form->ListView1, form.get(), form->FormImgProcSetting, form->StatusPanels[1]},
-                       (fake = std::make_unique<FakeScanner>(form.get())).get(), form.get());
+        auto *panel = new TForm3({store, form->TreeView1, form->ListView1, form.get(),
+                                  form->FormImgProcSetting, form->StatusPanels[1]},
+                                 (fake = std::make_unique<FakeScanner>(form.get())).get(), form.get());
         scanner = fake.get();
         form->ConnectScanPanel(panel);
         form->resize(1200, 800);
@@ -215,7 +217,8 @@ TEST_F(ScanPanel, SheetsWithoutCleaningAreFiledUnchangedAndStayTheScannersBlocks
     EXPECT_FALSE(list()->item(0)->isSelected());
     EXPECT_TRUE(QDir(panel()->TempDir()).isEmpty());
     EXPECT_TRUE(shown.isEmpty());
-    EXPECT_TRUE(form->StatusPanels[1]->text().startsWith("已归档 2 页，每分钟")) << form->StatusPanels[1]->text().toStdString();
+    EXPECT_TRUE(form->StatusPanels[1]->text().startsWith("已归档 2 页，每分钟"))
+        << form->StatusPanels[1]->text().toStdString();
 }
 
 TEST_F(ScanPanel, AppendFromAFolderWithTwoPagesPerFileStartsWithTheFileItMade)
@@ -373,4 +376,32 @@ TEST_F(ScanPanel, ProfilesAreSavedAtTheTopAndAppliedByNameInAnyLetterCase)
                  fake2.get());
     EXPECT_EQ(again.ComboBox_TYPENAME->currentText(), "Plain");
     EXPECT_EQ(again.ComboBox_TYPENAME->itemText(1), "Office");
+}
+
+TEST_F(ScanPanel, DraggedOutOfItsDockItFloatsAndDroppedOnTheTreeItDocksAgain)
+{
+    QWidget *bar = panel()->PageControl1->tabBar();
+    const QPoint from = bar->rect().center();
+    QTest::mousePress(bar, Qt::LeftButton, {}, from);
+    // Well to the right of the panel, over the page area.
+    const QPoint out = bar->mapFromGlobal(form->ListView1->mapToGlobal(form->ListView1->rect().center()));
+    QMouseEvent move(QEvent::MouseMove, QPointF(out), bar->mapToGlobal(QPointF(out)), Qt::NoButton,
+                     Qt::LeftButton, {});
+    QCoreApplication::sendEvent(bar, &move);
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, out);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(panel()->isWindow());
+    EXPECT_TRUE(panel()->isVisible());
+    EXPECT_FALSE(form->Panel2->isVisible()); // the tree fills the left column
+    EXPECT_TRUE(form->Action("MN_VIEW_SCANNER")->isChecked());
+
+    // Moved over the page area it stays afloat; over the tree it docks.
+    panel()->move(form->ListView1->mapToGlobal(QPoint(50, 50)));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(panel()->isWindow());
+    panel()->move(form->TreeView1->mapToGlobal(QPoint(10, 10)) - QPoint(20, 10));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(panel()->parentWidget(), form->Panel2);
+    EXPECT_TRUE(form->Panel2->isVisible());
+    EXPECT_TRUE(panel()->isVisible());
 }
