@@ -40,8 +40,9 @@ const NamedOp kOps[] = {
     {"MN_FILE_DELETE", ImageOp::Erase},
 };
 
-// Width and height of a page block; 0, 0 for a block that is not a valid page.
-std::pair<int, int> SizeOf(HGLOBAL image)
+} // namespace
+
+std::pair<int, int> PageSizeOf(HGLOBAL image)
 {
     arkavo::GlobalLockGuard lock(image);
     if (!lock)
@@ -51,6 +52,8 @@ std::pair<int, int> SizeOf(HGLOBAL image)
         return {0, 0};
     return {dib->width, dib->height};
 }
+
+namespace {
 
 HGLOBAL Run(ImageOp op, HGLOBAL h, const ImageOpParams &p)
 {
@@ -72,7 +75,7 @@ HGLOBAL Run(ImageOp op, HGLOBAL h, const ImageOpParams &p)
     case ImageOp::Rotate180:
         return RotateExpand(h, 180, 0, 0, 0);
     case ImageOp::RotateCustom: {
-        const auto [w, h2] = SizeOf(h);
+        const auto [w, h2] = PageSizeOf(h);
         return Rotate(h, p.angle, w / 2, h2 / 2, 1);
     }
     case ImageOp::Crop: {
@@ -87,7 +90,7 @@ HGLOBAL Run(ImageOp op, HGLOBAL h, const ImageOpParams &p)
         const std::optional<double> turn = DeskewCorrection(GetAngle(h));
         if (!turn)
             return nullptr;
-        const auto [w, h2] = SizeOf(h);
+        const auto [w, h2] = PageSizeOf(h);
         return Rotate(h, *turn, w / 2, h2 / 2, 1);
     }
     case ImageOp::DespeckleSmall:

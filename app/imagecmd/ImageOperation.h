@@ -12,6 +12,7 @@
 #include <QString>
 
 #include <optional>
+#include <utility>
 
 enum class ImageOp {
     None,
@@ -65,6 +66,9 @@ bool IsBlankForSearch(HGLOBAL image, const ImageProcSettings &settings);
 
 // The lossless JPEG turn that gives the same page as Op, if there is one.
 std::optional<JpegTurn> JpegTurnOf(ImageOp op);
+
+// Width and height of a page block from its header; 0, 0 for a block that is not a page.
+std::pair<int, int> PageSizeOf(HGLOBAL image);
 
 // Quarter and half turns: the viewer fits the page anew after them.
 bool IsQuarterOrHalfTurn(ImageOp op);

@@ -40,18 +40,6 @@ private:
     arkavo::GlobalBlock m_own;
 };
 
-// Width and height from the header; 0, 0 for a block that is not a page.
-std::pair<int, int> SizeOf(HGLOBAL image)
-{
-    arkavo::GlobalLockGuard lock(image);
-    if (!lock)
-        return {0, 0};
-    const auto dib = arkavo::describeDib(lock.data(), GlobalSize(image));
-    if (!dib)
-        return {0, 0};
-    return {dib->width, dib->height};
-}
-
 // The turn (degrees, positive clockwise) of an item of the rotation list. Scan profiles
 // have always stored item 1 "左转90度" as a quarter turn clockwise and item 2 the other
 // way, the reverse of the image commands of the same captions; stored profiles keep
@@ -82,7 +70,7 @@ void RunSteps(WorkingPage &page, const CleaningOptions &options, const ImageProc
     }
     if (options.deskew) {
         if (const std::optional<double> turn = DeskewCorrection(GetAngle(page.get()))) {
-            const auto [w, h] = SizeOf(page.get());
+            const auto [w, h] = PageSizeOf(page.get());
             page.Take(Rotate(page.get(), *turn, w / 2, h / 2, 1));
         }
     }

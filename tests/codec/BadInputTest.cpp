@@ -1,4 +1,5 @@
 #include "Pages.h"
+#include "FileSizeLimit.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
@@ -192,28 +193,6 @@ TEST(CodecBadInput, BrokenRecordsAndTargetsFailQuietly)
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
 
-// Writes fail once the file passes a size limit, as on a full disk.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit limit = m_old;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_old);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
-
-private:
-    rlimit m_old{};
-    void (*m_oldHandler)(int);
-};
-
 TEST(CodecBadInput, FailedWriteLeavesTheOldFileInPlace)
 {
     TempDir dir;
@@ -233,7 +212,7 @@ TEST(CodecBadInput, FailedWriteLeavesTheOldFileInPlace)
 
     StderrCapture err;
     {
-        FileSizeLimit limit(64 * 1024);
+        arkavo::test::FileSizeLimit limit(64 * 1024);
         EXPECT_EQ(SaveTIF(&bigImage, tif.c_str(), 1, 0), 0);
         EXPECT_EQ(SaveJPG(&bigImage, jpg.c_str()), 0);
         EXPECT_EQ(SaveBMP(&bigImage, bmp.c_str()), 0);

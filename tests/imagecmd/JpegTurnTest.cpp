@@ -4,6 +4,7 @@
 
 #include "PatternPage.h"
 #include "AsOrdinaryUser.h"
+#include "FileSizeLimit.h"
 #include "TempDir.h"
 
 #include "codec.h"
@@ -193,28 +194,6 @@ JpegTurnResult turnFile(const std::filesystem::path &file, JpegTurn turn)
     return TurnJpegFile(QString::fromStdString(file.string()), turn);
 }
 
-// Writes fail once a file passes a size limit, as on a full disk.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit limit = m_old;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_old);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
-
-private:
-    rlimit m_old{};
-    void (*m_oldHandler)(int);
-};
-
 } // namespace
 
 // Each turn gives the page Pixolve makes from the decoded original, up to the rounding of
@@ -399,7 +378,7 @@ TEST(JpegTurnWrite, FailedWriteLeavesTheOriginalAndNoScratchFile)
     fs::permissions(dir.path(), fs::perms::owner_all, fs::perm_options::add);
     {
         // The scratch file is created but fills up part way, as on a full disk.
-        FileSizeLimit limit(before.size() / 2);
+        arkavo::test::FileSizeLimit limit(before.size() / 2);
         EXPECT_EQ(turnFile(file, JpegTurn::Half), JpegTurnResult::WriteFailed);
     }
     EXPECT_EQ(readBytes(file), before);
