@@ -22,6 +22,8 @@ packages=(
   # run and test
   libsane1 sane-utils sane-airscan xauth xvfb fonts-wqy-microhei xdg-utils qpdf
   adwaita-icon-theme ghostscript qt6-translations-l10n
+  # the Debian package and its checks
+  dpkg-dev desktop-file-utils lintian
 )
 
 as_root() {

@@ -3,6 +3,7 @@
 #include "CatalogDatabase.h"
 
 QString AppPath;
+QString ResourcePath;
 QString RootPath;
 TCatalogConnection *CatalogConnection = nullptr;
 TCatalogQuery *CatalogQuery = nullptr;

@@ -5,8 +5,12 @@
 class TCatalogConnection;
 class TCatalogQuery;
 
-// Directory of the program, ending in '/'.
+// The program folder, ending in '/': where the program keeps what it writes (Settings.ini,
+// data/, Images/, Thumbnail/, temp/). See ProgramFolderFor in Startup.h.
 extern QString AppPath;
+// The folder of the program file itself, ending in '/': its libraries, controls and
+// read-only pictures. The same as AppPath unless that folder cannot be written.
+extern QString ResourcePath;
 // Root of the repository, ending in '/' (doubled when the configured value already ends in one).
 extern QString RootPath;
 

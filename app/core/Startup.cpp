@@ -7,12 +7,21 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 
 #include <exception>
 
-int LoadStartupSettingsFrom(const QString &appPath)
+namespace {
+
+QString withSlash(const QString &dir)
 {
-    AppPath = appPath.endsWith(u'/') ? appPath : appPath + u'/';
+    return dir.endsWith(u'/') ? dir : dir + u'/';
+}
+
+int loadSettings(const QString &programFolder, const QString &resourceFolder)
+{
+    AppPath = withSlash(programFolder);
+    ResourcePath = withSlash(resourceFolder);
     const QString root =
         IniFile(SettingsFileIn(AppPath)).readString(QStringLiteral("SYSTEM"), QStringLiteral("ROOTPATH"));
     // Plain concatenation: a value that already ends in '/' gives a doubled separator, which works.
@@ -21,9 +30,34 @@ int LoadStartupSettingsFrom(const QString &appPath)
     return 1;
 }
 
+} // namespace
+
+QString ProgramFolderFor(const QString &programDir, bool programDirWritable, const QString &xdgDataHome,
+                         const QString &home)
+{
+    if (programDirWritable)
+        return withSlash(programDir);
+    // A relative data folder means nothing to the desktop's other programs either: ignored.
+    if (!xdgDataHome.isEmpty() && QDir::isAbsolutePath(xdgDataHome))
+        return withSlash(xdgDataHome) + QStringLiteral("arkavo/");
+    if (!home.isEmpty())
+        return withSlash(home) + QStringLiteral(".local/share/arkavo/");
+    return withSlash(programDir);
+}
+
+int LoadStartupSettingsFrom(const QString &appPath)
+{
+    return loadSettings(appPath, appPath);
+}
+
 int LoadStartupSettings()
 {
-    return LoadStartupSettingsFrom(QCoreApplication::applicationDirPath() + u'/');
+    const QString programDir = QCoreApplication::applicationDirPath() + u'/';
+    const QString folder =
+        ProgramFolderFor(programDir, QFileInfo(programDir).isWritable(),
+                         qEnvironmentVariable("XDG_DATA_HOME"), qEnvironmentVariable("HOME"));
+    QDir().mkpath(folder);
+    return loadSettings(folder, programDir);
 }
 
 void ShowException(const std::exception *e)

@@ -51,7 +51,7 @@ bool TThumbnailWorkers::Start(const QString &pageFile, const QString &thumbFile)
     if (m_running.contains(pageFile))
         return false;
     m_running.insert(pageFile);
-    const QString placeholder = AppPath + QStringLiteral("unknown-file.bmp");
+    const QString placeholder = ResourcePath + QStringLiteral("unknown-file.bmp");
     m_pool.start([this, pageFile, thumbFile, placeholder] {
         FileIdentity page = FileIdentity::Of(pageFile);
         QImage picture;

@@ -152,7 +152,7 @@ bool MakeThumbnail(const QString &pageFile, const QString &thumbFile, HGLOBAL di
         }
         if (!written) {
             QFile::remove(scratch);
-            written = StoreFiles().Copy(AppPath + "unknown-file.bmp", scratch);
+            written = StoreFiles().Copy(ResourcePath + "unknown-file.bmp", scratch);
         }
         return written && placeThumbnail(pageFile, page, scratch, thumbFile);
     });

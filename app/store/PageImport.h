@@ -14,7 +14,7 @@ class TImageManager;
 
 // Writes the thumbnail of PageFile (its first page, or Dib when given; Dib stays with
 // the caller) scaled into Width x Height, dated like the page. When the page cannot be
-// reduced, a copy of AppPath + "unknown-file.bmp" takes its place. True when a thumbnail
+// reduced, a copy of ResourcePath + "unknown-file.bmp" takes its place. True when a thumbnail
 // dated like the page is in place. The picture goes in place only if the page file is
 // still the one it was made from, and the thumbnail folder is created only for a page
 // that is there; Made receives the stamp of the page the thumbnail was made for.

@@ -16,7 +16,7 @@ protected:
     void SetUp() override
     {
         arkavo::test::EnsureApp();
-        AppPath = RootPath = QString::fromStdString(root.str());
+        AppPath = RootPath = ResourcePath = QString::fromStdString(root.str());
         ASSERT_EQ(OpenCatalog("admin", ""), CatalogLogin::LoggedIn);
     }
     void TearDown() override { DestroyCatalogObjects(); }

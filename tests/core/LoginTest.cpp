@@ -22,7 +22,7 @@ protected:
     void SetUp() override
     {
         arkavo::test::EnsureApp();
-        AppPath = RootPath = QString::fromStdString(root.str());
+        AppPath = RootPath = ResourcePath = QString::fromStdString(root.str());
         Messages::ClearShown();
         Messages::SetResponder([](const MessageRecord &) { return MsgAnswer::Ok; });
     }

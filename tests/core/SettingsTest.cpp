@@ -77,6 +77,33 @@ TEST(StartupSettings, RelativeRootPathIsResolvedToAnAbsoluteFolder)
     }
 }
 
+// A program that cannot write beside itself (installed for every user) keeps its
+// files in the user's data folder; a writable one (a build folder) beside itself.
+TEST(StartupSettings, ProgramFolderIsBesideTheProgramOnlyWhenItCanBeWritten)
+{
+    struct Case {
+        bool writable;
+        const char *xdgDataHome;
+        const char *home;
+        const char *expected;
+    };
+    const Case cases[] = {
+        {true, "/x/data", "/h/user", "/opt/arkavo/"},
+        {true, "", "", "/opt/arkavo/"},
+        {false, "/x/data", "/h/user", "/x/data/arkavo/"},
+        {false, "/x/data/", "/h/user", "/x/data/arkavo/"},
+        {false, "", "/h/user", "/h/user/.local/share/arkavo/"},
+        {false, "relative/data", "/h/user", "/h/user/.local/share/arkavo/"},
+        {false, "/x/data", "", "/x/data/arkavo/"},
+        {false, "", "/h/user/", "/h/user/.local/share/arkavo/"},
+        {false, "", "", "/opt/arkavo/"},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(ProgramFolderFor("/opt/arkavo", c.writable, c.xdgDataHome, c.home).toStdString(),
+                  c.expected)
+            << c.writable << " '" << c.xdgDataHome << "' '" << c.home << "'";
+}
+
 TEST(IniFile, WritingOneKeyKeepsTheRestAndMatchesAnyCase)
 {
     arkavo::test::TempDir dir;

@@ -34,7 +34,7 @@ protected:
     void SetUp() override
     {
         arkavo::test::EnsureApp();
-        AppPath = RootPath = QString::fromStdString(root.str());
+        AppPath = RootPath = ResourcePath = QString::fromStdString(root.str());
         Messages::SetResponder([](const MessageRecord &) { return MsgAnswer::Ok; });
         ASSERT_EQ(OpenCatalog("Admin", ""), CatalogLogin::LoggedIn);
         form = std::make_unique<TForm1>();

@@ -26,7 +26,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     if (argc < 2)
         return 2;
-    AppPath = RootPath = QString::fromLocal8Bit(argv[1]);
+    AppPath = RootPath = ResourcePath = QString::fromLocal8Bit(argv[1]);
     Messages::SetResponder([](const MessageRecord &) { return MsgAnswer::Ok; });
     ControlRegistry::RegisterControls(QCoreApplication::applicationDirPath() + u'/');
     if (OpenCatalog("Admin", "") != CatalogLogin::LoggedIn)

@@ -77,7 +77,7 @@ TEST(ScanCrash, AKilledScanLosesOrDoublesNoFiledPage)
             ++killedWhileFiling;
 
         // The program started again on the same catalogue.
-        AppPath = RootPath = root;
+        AppPath = RootPath = ResourcePath = root;
         Messages::SetResponder([](const MessageRecord &) { return MsgAnswer::Ok; });
         if (!QFile::exists(root + "data/imaging.mdb") || OpenCatalog("Admin", "") != CatalogLogin::LoggedIn) {
             EXPECT_EQ(filed, 0) << "killed after " << ms << " ms";

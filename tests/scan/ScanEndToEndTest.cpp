@@ -35,7 +35,7 @@ namespace {
 TEST(ScanEndToEnd, ATenSheetFeederBatchAppendedToAFolderLandsAsTenPagesWithThumbnails)
 {
     arkavo::test::TempDir root;
-    AppPath = RootPath = QString::fromStdString(root.str());
+    AppPath = RootPath = ResourcePath = QString::fromStdString(root.str());
     Messages::SetResponder([](const MessageRecord &m) {
         ADD_FAILURE() << m.text.toStdString();
         return MsgAnswer::Ok;

@@ -76,7 +76,7 @@ protected:
     void SetUp() override
     {
         arkavo::test::EnsureApp();
-        AppPath = RootPath = QString::fromStdString(root.str());
+        AppPath = RootPath = ResourcePath = QString::fromStdString(root.str());
         Messages::ClearShown();
         Messages::SetResponder([this](const MessageRecord &m) {
             shown << m;

@@ -159,6 +159,21 @@ TEST_F(Thumbs, AnUndecodablePageGetsThePlaceholderWithThePagesTime)
     EXPECT_FALSE(MakeThumbnail(p, t, nullptr, 135, 160));
 }
 
+// Installed for every user, the program writes into the user's folder and reads its
+// placeholder from beside the program file.
+TEST_F(Thumbs, ThePlaceholderComesFromTheResourceFolderNotTheProgramFolder)
+{
+    arkavo::test::TempDir resources;
+    ResourcePath = QString::fromStdString(resources.str());
+    ASSERT_TRUE(QFile::rename(AppPath + "unknown-file.bmp", ResourcePath + "unknown-file.bmp"));
+    const QString p = page("A", 1, ".tif");
+    writeFile(p, "not an image at all");
+    const QString t = store->ThumbnailPathOf(p);
+    EXPECT_TRUE(MakeThumbnail(p, t, nullptr, 135, 160));
+    EXPECT_EQ(readFile(t), readFile(ResourcePath + "unknown-file.bmp"));
+    ResourcePath = AppPath;
+}
+
 TEST_F(Thumbs, ReplacingAJpegPageWithATiffRemakesItsThumbnail)
 {
     saveJpeg(page("A", 1, ".jpg"));

@@ -36,7 +36,7 @@ protected:
     void SetUp() override
     {
         ASSERT_NE(ControlRegistry::Ovisco(), nullptr) << "libovisco.so beside the test";
-        AppPath = RootPath = QString::fromStdString(root.str());
+        AppPath = RootPath = ResourcePath = QString::fromStdString(root.str());
         Messages::ClearShown();
         Messages::SetResponder([this](const MessageRecord &m) {
             asked << m.text;

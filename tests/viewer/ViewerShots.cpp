@@ -124,7 +124,7 @@ int main(int argc, char **argv)
     const QString out = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
     QDir().mkpath(out);
     QTemporaryDir root;
-    AppPath = RootPath = root.path() + u'/';
+    AppPath = RootPath = ResourcePath = root.path() + u'/';
     Messages::SetResponder([](const MessageRecord &) { return MsgAnswer::Ok; });
     ControlRegistry::RegisterControls(QCoreApplication::applicationDirPath() + u'/');
     if (!ControlRegistry::Ovisco()) {
