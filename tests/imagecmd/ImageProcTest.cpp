@@ -291,6 +291,9 @@ TEST_F(ImageCommands, APageFolderThatCannotBeWrittenGivesOneMessageAndKeepsEvery
     QList<QByteArray> before;
     for (int n = 1; n <= 3; ++n)
         before << bytesOf(pagePath(n));
+    // The thumbnails of the list are all made before the folders change hands.
+    for (int i = 0; i < 500 && form->ThumbnailsPending(); ++i)
+        QTest::qWait(10);
     {
         arkavo::test::AsOrdinaryUser user(root.path());
         clickButton("btn_MIRROR");

@@ -3,6 +3,7 @@
 // may run as root: while an AsOrdinaryUser lives, the process checks file access as user
 // "nobody". The folders the test reads must then be open to everybody.
 #include <filesystem>
+#include <system_error>
 
 #include <sys/fsuid.h>
 #include <unistd.h>
@@ -18,10 +19,15 @@ public:
         using P = fs::perms;
         const P open = P::owner_all | P::group_read | P::group_exec | P::others_read | P::others_exec;
         fs::permissions(root, open, fs::perm_options::add);
-        for (const auto &entry : fs::recursive_directory_iterator(root))
-            fs::permissions(entry.path(),
-                            entry.is_directory() ? open : P::owner_read | P::group_read | P::others_read,
-                            fs::perm_options::add);
+        // Files may come and go meanwhile (a thumbnail being written): those are passed over.
+        std::error_code ignored;
+        for (auto it = fs::recursive_directory_iterator(root, fs::directory_options::skip_permission_denied,
+                                                        ignored);
+             it != fs::recursive_directory_iterator(); it.increment(ignored)) {
+            const bool folder = it->is_directory(ignored);
+            fs::permissions(it->path(), folder ? open : P::owner_read | P::group_read | P::others_read,
+                            fs::perm_options::add, ignored);
+        }
         if (geteuid() == 0)
             m_switched = seteuid(65534) == 0;
     }
