@@ -35,6 +35,13 @@ QString QuotedSqlText(const QString &value)
     return u'\'' + q + u'\'';
 }
 
+QString QuotedSqlName(const QString &name)
+{
+    QString q = name;
+    q.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + q + u'"';
+}
+
 QString TrimRight(const QString &value)
 {
     qsizetype n = value.size();
@@ -136,6 +143,18 @@ QStringList TCatalogConnection::TableNames() const
     QSqlQuery q(m_db);
     q.exec(QStringLiteral(
         "SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'"));
+    while (q.next())
+        names << q.value(0).toString();
+    return names;
+}
+
+QStringList TCatalogConnection::IndexNames() const
+{
+    if (!m_connected)
+        return {};
+    QStringList names;
+    QSqlQuery q(m_db);
+    q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type='index' AND sql IS NOT NULL"));
     while (q.next())
         names << q.value(0).toString();
     return names;
@@ -321,13 +340,20 @@ bool TCatalogConnection::alterColumn(const QString &table, const QString &column
     if (!BeginTrans())
         return false;
     QSqlQuery q(m_db);
-    const bool ok =
-        q.exec(QStringLiteral("DROP TABLE IF EXISTS %1").arg(temp)) &&
-        q.exec(QStringLiteral("CREATE TABLE %1(%2)").arg(temp, defs.join(QStringLiteral(", ")))) &&
-        q.exec(QStringLiteral("INSERT INTO %1(%2%3) SELECT %2%4 FROM %5")
-                   .arg(temp, rowId, names.join(u','), selects.join(u','), table)) &&
-        q.exec(QStringLiteral("DROP TABLE %1").arg(table)) &&
-        q.exec(QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(temp, table));
+    // Dropping the old table drops its indexes: they are made again on the new one.
+    QStringList indexes;
+    bool ok = q.exec(QStringLiteral("SELECT sql FROM sqlite_master WHERE type='index' AND sql IS NOT NULL "
+                                    "AND tbl_name=%1 COLLATE NOCASE")
+                         .arg(QuotedSqlText(table)));
+    while (ok && q.next())
+        indexes << q.value(0).toString();
+    ok = ok && q.exec(QStringLiteral("DROP TABLE IF EXISTS %1").arg(temp)) &&
+         q.exec(QStringLiteral("CREATE TABLE %1(%2)").arg(temp, defs.join(QStringLiteral(", ")))) &&
+         q.exec(QStringLiteral("INSERT INTO %1(%2%3) SELECT %2%4 FROM %5")
+                    .arg(temp, rowId, names.join(u','), selects.join(u','), table)) &&
+         q.exec(QStringLiteral("DROP TABLE %1").arg(table)) &&
+         q.exec(QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(temp, table)) &&
+         std::all_of(indexes.begin(), indexes.end(), [&q](const QString &sql) { return q.exec(sql); });
     if (!ok) {
         const QString why = errorText(q.lastError());
         q = QSqlQuery();

@@ -47,6 +47,8 @@ public:
 
     // User tables, system tables excluded, names as created.
     QStringList TableNames() const;
+    // Indexes the catalogue holds, automatic ones excluded.
+    QStringList IndexNames() const;
 
     QString LastError() const { return m_lastError; }
 
@@ -110,5 +112,8 @@ private:
 
 // Text value between single quotes with apostrophes doubled, for statements built as text.
 QString QuotedSqlText(const QString &value);
+// A table, column or alias name between double quotes with inner double quotes doubled, so any
+// text names exactly itself.
+QString QuotedSqlName(const QString &name);
 // Removes trailing blanks, as values read from CHAR columns are used.
 QString TrimRight(const QString &value);

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <algorithm>
 
@@ -73,6 +74,17 @@ QString CatalogSchema::CreateInfoTableSql(int appId)
            QStringLiteral("(BATCHID INTEGER, IMAGEID INTEGER, BZ MEMO NULL)");
 }
 
+QString CatalogSchema::InfoIndexName(int appId)
+{
+    return InfoTableName(appId) + QStringLiteral("_FILE");
+}
+
+QString CatalogSchema::CreateInfoIndexSql(int appId)
+{
+    return QStringLiteral("CREATE INDEX ") + InfoIndexName(appId) + QStringLiteral(" ON ") +
+           InfoTableName(appId) + QStringLiteral("(BATCHID, IMAGEID)");
+}
+
 bool CatalogSchema::tableExists(const QString &name) const
 {
     return m_connection->TableNames().contains(name, Qt::CaseInsensitive);
@@ -88,6 +100,25 @@ bool CatalogSchema::EnsureTables()
         statements << QString::fromUtf8(t.create);
         if (qstrcmp(t.name, "USERS") == 0)
             statements << QString::fromUtf8(kInitialUser);
+    }
+    return statements.isEmpty() || m_connection->ExecuteInTransaction(statements);
+}
+
+bool CatalogSchema::EnsureIndexes()
+{
+    static const QRegularExpression infoRe(QStringLiteral("^INFO(\\d+)$"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    const QStringList indexes = m_connection->IndexNames();
+    QStringList statements;
+    for (const QString &table : m_connection->TableNames()) {
+        const auto m = infoRe.match(table);
+        if (!m.hasMatch())
+            continue;
+        const int appId = m.captured(1).toInt();
+        if (InfoTableName(appId).compare(table, Qt::CaseInsensitive) != 0)
+            continue; // INFO007 and the like are not value tables
+        if (!indexes.contains(InfoIndexName(appId), Qt::CaseInsensitive))
+            statements << CreateInfoIndexSql(appId);
     }
     return statements.isEmpty() || m_connection->ExecuteInTransaction(statements);
 }
@@ -130,7 +161,8 @@ std::optional<CatalogSchema::NewRow> CatalogSchema::AddFileType(const QString &n
                // Definitions left behind by a deleted file type with this id would describe
                // columns the new value table does not have.
                m_connection->Execute(QStringLiteral("Delete From FIELDDEFINE Where APPID=") + Num(row.id)) &&
-               m_connection->Execute(CreateInfoTableSql(row.id));
+               m_connection->Execute(CreateInfoTableSql(row.id)) &&
+               m_connection->Execute(CreateInfoIndexSql(row.id));
     });
     return ok ? std::optional<NewRow>(row) : std::nullopt;
 }
@@ -236,6 +268,10 @@ CatalogLogin OpenCatalog(const QString &user, const QString &password)
         CatalogConnection->disconnect();
         return CatalogLogin::TablesNotCreated;
     }
+    // Like the tables, indexes are made by the administrator's login; they only speed things up,
+    // so a catalogue that cannot take them still opens.
+    if (name == u"ADMIN")
+        CatalogSchema(CatalogConnection).EnsureIndexes();
 
     // The user name is bound, never pasted into the statement.
     TCatalogQuery query(CatalogConnection);

@@ -20,10 +20,17 @@ public:
     static QString InfoTableName(int appId);             // one per file type, its files' index values
     static QString CreateImgTableSql(int appId, int batchId);
     static QString CreateInfoTableSql(int appId);
+    // The value table's index on BATCHID and IMAGEID, which the search and every per-file
+    // lookup of values go through.
+    static QString InfoIndexName(int appId);
+    static QString CreateInfoIndexSql(int appId);
 
     // Creates the global tables that are missing, in their fixed order; a new USERS table gets
     // the initial user. All in one transaction, so USERS never exists without that user.
     bool EnsureTables();
+    // Makes the value tables' indexes that are missing, as in catalogues from before them.
+    // All or none; the catalogue works without them, only slower.
+    bool EnsureIndexes();
 
     // Identifier and order of a new row: each column's current maximum plus one (1 in an
     // empty table). Gaps below the maximum are never reused.

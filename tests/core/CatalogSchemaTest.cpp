@@ -199,3 +199,31 @@ TEST_F(Schema, UsersNeverExistsWithoutTheInitialUser)
     EXPECT_EQ(scalar("select USERNAME || '/' || USERTYPE from USERS"), "ADMIN/系统管理员");
     EXPECT_TRUE(hasTable("CONFIDE"));
 }
+
+// The value tables' index: made with a new file type, at the administrator's login for value
+// tables without it, and kept when a field's type changes rebuilds the table.
+TEST_F(Schema, ValueTablesKeepAnIndexOnFolderAndFile)
+{
+    const auto indexSql = [](int appId) {
+        return scalar("select sql from sqlite_master where type='index' and name='" +
+                      CatalogSchema::InfoIndexName(appId) + "'");
+    };
+    const auto made = CatalogSchema(CatalogConnection).AddFileType("A");
+    ASSERT_TRUE(made);
+    EXPECT_EQ(indexSql(made->id), CatalogSchema::CreateInfoIndexSql(made->id));
+
+    // A catalogue from before the index, with a table that merely looks like a value table.
+    ASSERT_TRUE(exec(CatalogSchema::CreateInfoTableSql(3)));
+    ASSERT_TRUE(exec("CREATE TABLE INFO03(X INTEGER)"));
+    ASSERT_TRUE(exec("INSERT INTO INFO3 (BATCHID, IMAGEID, BZ) VALUES(4, 1, 'x')"));
+    DestroyCatalogObjects();
+    ASSERT_EQ(OpenCatalog("admin", ""), CatalogLogin::LoggedIn);
+    EXPECT_EQ(indexSql(3), CatalogSchema::CreateInfoIndexSql(3));
+    EXPECT_EQ(CatalogConnection->IndexNames().size(), 2);
+    EXPECT_TRUE(CatalogSchema(CatalogConnection).EnsureIndexes()); // nothing left to make
+
+    ASSERT_TRUE(exec("ALTER TABLE INFO3 ADD COLUMN F1 CHAR(10)"));
+    ASSERT_TRUE(exec("ALTER TABLE INFO3 ALTER COLUMN F1 CHAR(20)"));
+    EXPECT_EQ(indexSql(3), CatalogSchema::CreateInfoIndexSql(3));
+    EXPECT_EQ(scalar("select BZ from INFO3 where BATCHID=4 and IMAGEID=1"), "x");
+}

@@ -1,0 +1,181 @@
+// The search on a generated catalogue of 10 file types with 5 index fields each, 100 files per
+// folder, and 10 or 100 folders per file type (10,000 or 100,000 files, every file with values):
+// the quick search with two keywords in one file type and in one folder, the catalogue-wide
+// count, and the statement behind one result line.
+#include "CatalogDatabase.h"
+#include "CatalogSchema.h"
+#include "FieldStore.h"
+#include "Globals.h"
+#include "SearchQueries.h"
+
+#include "QtApp.h"
+#include "TempDir.h"
+
+#include <benchmark/benchmark.h>
+
+#include <map>
+#include <memory>
+
+namespace {
+
+constexpr int kFileTypes = 10;
+constexpr int kFilesPerFolder = 100;
+constexpr int kFields = 5;
+
+const char *const kTowns[] = {"Harbour", "Hillside",  "Riverbank", "Oldtown",
+                              "Meadow",  "Northgate", "Eastfield"};
+const char *const kKinds[] = {"invoice", "letter", "contract", "receipt", "notice"};
+
+// A catalogue written with plain inserts in one transaction, the way a long-used one looks:
+// every file has its row in its file type's value table.
+class Catalogue {
+public:
+    explicit Catalogue(int files) : m_files(files)
+    {
+        arkavo::test::EnsureApp();
+        open();
+        const int folders = files / (kFileTypes * kFilesPerFolder);
+        TCatalogConnection *db = CatalogConnection;
+        db->RunInTransaction([&] {
+            TCatalogQuery q(db);
+            int batchId = 0;
+            for (int app = 1; app <= kFileTypes; ++app) {
+                db->Execute(QStringLiteral("INSERT INTO APP VALUES(%1, 'Type %1', 0, %1)").arg(app));
+                QString columns;
+                for (int f = 1; f <= kFields; ++f) {
+                    db->Execute(
+                        QStringLiteral("INSERT INTO FIELDDEFINE VALUES(%1, 'F%2', 'Field %2', 0, 50, 0, %3)")
+                            .arg(app)
+                            .arg(f)
+                            .arg(f - 1));
+                    columns += QStringLiteral(", F%1 CHAR(50) NULL").arg(f);
+                }
+                db->Execute(
+                    QStringLiteral("CREATE TABLE INFO%1(BATCHID INTEGER, IMAGEID INTEGER, BZ MEMO NULL%2)")
+                        .arg(app)
+                        .arg(columns));
+                db->Execute(CatalogSchema::CreateInfoIndexSql(app));
+                for (int folder = 1; folder <= folders; ++folder) {
+                    ++batchId;
+                    db->Execute(
+                        QStringLiteral("INSERT INTO BATCH (APPID, BATCHID, BATCHNAME, BATCHORDER, STATUS) "
+                                       "VALUES(%1, %2, 'Folder %3', %3, 1)")
+                            .arg(app)
+                            .arg(batchId)
+                            .arg(folder));
+                    db->Execute(CatalogSchema::CreateImgTableSql(app, batchId));
+                    const QString img = QStringLiteral("INSERT INTO %1 VALUES(:id, :name, :id)")
+                                            .arg(CatalogSchema::ImgTableName(app, batchId));
+                    const QString info =
+                        QStringLiteral("INSERT INTO INFO%1 VALUES(:b, :id, :bz, :f1, :f2, :f3, "
+                                       ":f4, :f5)")
+                            .arg(app);
+                    for (int id = 1; id <= kFilesPerFolder; ++id) {
+                        const int n = batchId * kFilesPerFolder + id;
+                        q.ExecSQL(img, {{"id", id}, {"name", QStringLiteral("file %1").arg(id)}});
+                        q.ExecSQL(info, {{"b", batchId},
+                                         {"id", id},
+                                         {"bz", n % 13 == 0 ? QStringLiteral("checked by Meyer") : QString()},
+                                         {"f1", QStringLiteral("Person %1").arg(n % 997)},
+                                         {"f2", QString::fromLatin1(kTowns[n % 7])},
+                                         {"f3", QString::fromLatin1(kKinds[n % 5])},
+                                         {"f4", QStringLiteral("%1-%2").arg(2000 + n % 25).arg(n % 12 + 1)},
+                                         {"f5", QStringLiteral("Ref %1").arg(n)}});
+                    }
+                }
+            }
+            return true;
+        });
+    }
+
+    // Makes this catalogue the one the program works on.
+    void open()
+    {
+        AppPath = RootPath = QString::fromStdString(m_root.str());
+        OpenCatalog(QStringLiteral("Admin"), QString());
+    }
+
+private:
+    arkavo::test::TempDir m_root;
+    int m_files;
+};
+
+// One catalogue per size, made on first use and kept for the whole run.
+Catalogue &catalogue(int files)
+{
+    static std::map<int, std::unique_ptr<Catalogue>> made;
+    static int current = 0;
+    auto &c = made[files];
+    if (!c)
+        c = std::make_unique<Catalogue>(files);
+    else if (current != files)
+        c->open();
+    current = files;
+    return *c;
+}
+
+const QStringList kKeywords{QStringLiteral("harbour"), QStringLiteral("invoice")};
+
+void QuickSearch(benchmark::State &state, int batchId)
+{
+    catalogue(static_cast<int>(state.range(0)));
+    size_t lines = 0;
+    for (auto _ : state) {
+        FieldDefList defs;
+        FieldStore::LoadFieldDefs(CatalogConnection, 1, defs, true);
+        const QString condition = SearchQueries::QuickCondition(kKeywords, defs);
+        lines = SearchQueries::CountPerFolder(CatalogConnection, 1, defs, condition, batchId).size();
+        FieldStore::FreeFieldDefs(defs);
+    }
+    state.counters["lines"] = static_cast<double>(lines);
+}
+
+void BM_QuickSearchInOneFileType(benchmark::State &state)
+{
+    QuickSearch(state, -1);
+}
+
+void BM_QuickSearchInOneFolder(benchmark::State &state)
+{
+    QuickSearch(state, 1);
+}
+
+void BM_CatalogueWideCount(benchmark::State &state)
+{
+    catalogue(static_cast<int>(state.range(0)));
+    size_t lines = 0;
+    for (auto _ : state) {
+        const auto types = SearchQueries::FileTypesInTreeOrder(CatalogConnection);
+        lines = SearchQueries::CountPerFileType(CatalogConnection, types, kKeywords).size();
+    }
+    state.counters["lines"] = static_cast<double>(lines);
+}
+
+// The grid's statement behind one folder's line, as choosing the line opens it.
+void BM_ListOneResultLine(benchmark::State &state)
+{
+    catalogue(static_cast<int>(state.range(0)));
+    FieldDefList defs;
+    FieldStore::LoadFieldDefs(CatalogConnection, 1, defs, true);
+    const auto lines = SearchQueries::CountPerFolder(CatalogConnection, 1, defs,
+                                                     SearchQueries::QuickCondition(kKeywords, defs));
+    FieldStore::FreeFieldDefs(defs);
+    if (lines.isEmpty()) {
+        state.SkipWithError("no result line");
+        return;
+    }
+    int rows = 0;
+    for (auto _ : state) {
+        TCatalogQuery q(CatalogConnection);
+        q.Open(lines.last().query);
+        rows = q.RecordCount();
+    }
+    state.counters["rows"] = rows;
+}
+
+BENCHMARK(BM_QuickSearchInOneFileType)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_QuickSearchInOneFolder)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CatalogueWideCount)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ListOneResultLine)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+} // namespace
