@@ -206,4 +206,42 @@ private:
     // After deleting pages whose first was at row K: the focus mark goes to row K (or the
     // one before), and single-page mode shows the page that stands there.
     void markAfterPageDelete(int k);
+
+    // ---- Export ----
+public:
+    // Shows the export dialog for the selected folder or file.
+    void MN_FILE_EXPORTClick();
+
+private:
+
+
+    // ---- Reorganising: clipboard, page moves, merge ----
+public:
+    void MN_EDIT_CUTClick();
+    void MN_EDIT_COPYClick();
+    void MN_EDIT_PASTEClick();
+    void MN_EDIT_COPYPAGETOClick();
+    void MN_EDIT_MOVEPAGETOClick();
+    void MN_EDIT_MERGEFILETOClick();
+
+private:
+
+
+    // ---- Print, mail, help ----
+public:
+    void MN_FILE_PRINTClick();
+    void MN_FILE_EMAILClick();
+    void MN_HELP_CONTENTClick();
+    void MN_HELP_CHECKNEWVERSIONClick();
+    void MN_HELP_ABOUTClick();
+
+private:
+
+
+    // ---- Search ----
+public:
+    // The search panel on the scan panel's "查询" tab, and its result window.
+    class TFormSearch *FormSearch = nullptr;
+
+private:
 };
