@@ -1,6 +1,7 @@
 #include "TformFieldInput.h"
 
 #include "CatalogContext.h"
+#include "FieldValueDelegate.h"
 #include "Messages.h"
 #include "Quietly.h"
 #include "TImageManager.h"
@@ -8,11 +9,8 @@
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QInputMethodEvent>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -21,88 +19,6 @@ namespace {
 
 constexpr int KeyColumn = 0;
 constexpr int ValueColumn = 1;
-
-// Whether a character typed into a row of the given field type is taken. Numbers take
-// their digits and signs only; Backspace counts as a typed character there.
-bool TakesTypedChar(int fieldType, QChar c)
-{
-    const bool digitOrSign = (c >= u'0' && c <= u'9') || c == u'+' || c == u'-';
-    switch (fieldType) {
-    case 1:
-        return digitOrSign;
-    case 2:
-        return digitOrSign || c == u'.';
-    default:
-        return true;
-    }
-}
-
-// Edits the value column: character rows are limited to their field length, number rows
-// pass their keys through the typing filter.
-class FieldValueDelegate : public QStyledItemDelegate {
-public:
-    FieldValueDelegate(TformFieldInput *form, QObject *parent) : QStyledItemDelegate(parent), m_form(form) {}
-
-    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option,
-                          const QModelIndex &index) const override
-    {
-        QWidget *editor = QStyledItemDelegate::createEditor(parent, option, index);
-        if (!editor)
-            return nullptr;
-        const FieldRecord *field = fieldOf(index.row());
-        editor->setProperty("fieldType", field ? field->FieldType : 3);
-        if (auto *line = qobject_cast<QLineEdit *>(editor); line && field && field->FieldType == 0)
-            line->setMaxLength(qMax(1, field->FieldLength));
-        return editor;
-    }
-
-    // Ends the open editor, keeping its text in the grid or dropping it.
-    void finish(QWidget *editor, bool keep)
-    {
-        if (keep)
-            emit commitData(editor);
-        emit closeEditor(editor, QAbstractItemDelegate::NoHint);
-    }
-
-protected:
-    bool eventFilter(QObject *object, QEvent *event) override
-    {
-        if (event->type() == QEvent::KeyPress) {
-            auto *key = static_cast<QKeyEvent *>(event);
-            const QString text = key->text();
-            const bool backspace = key->key() == Qt::Key_Backspace;
-            // Keys that type nothing (arrows, Enter, Escape, Delete, shortcuts) are not filtered.
-            if (backspace || (!text.isEmpty() && text.at(0).isPrint())) {
-                const int type = object->property("fieldType").toInt();
-                const QChar c = backspace ? QChar(u'\b') : text.at(0);
-                if (!TakesTypedChar(type, c))
-                    return refuse();
-            }
-        } else if (event->type() == QEvent::InputMethod) {
-            // Text from an input method is typed text as well.
-            const int type = object->property("fieldType").toInt();
-            const QString text = static_cast<QInputMethodEvent *>(event)->commitString();
-            for (QChar c : text)
-                if (!TakesTypedChar(type, c))
-                    return refuse();
-        }
-        return QStyledItemDelegate::eventFilter(object, event);
-    }
-
-private:
-    bool refuse() const
-    {
-        if (m_form->Beep)
-            m_form->Beep();
-        return true;
-    }
-    const FieldRecord *fieldOf(int row) const
-    {
-        return row >= 0 && row < m_form->FieldDefs().size() ? m_form->FieldDefs().at(row) : nullptr;
-    }
-
-    TformFieldInput *m_form;
-};
 
 } // namespace
 
@@ -117,7 +33,8 @@ TformFieldInput::TformFieldInput(TImageManager *store, QWidget *parent)
     ValueListEditor1->verticalHeader()->hide();
     ValueListEditor1->horizontalHeader()->setStretchLastSection(true);
     ValueListEditor1->setSelectionMode(QAbstractItemView::SingleSelection);
-    ValueListEditor1->setItemDelegateForColumn(ValueColumn, new FieldValueDelegate(this, ValueListEditor1));
+    ValueListEditor1->setItemDelegateForColumn(ValueColumn,
+                                               new FieldValueDelegate(m_defs, Beep, ValueListEditor1));
 
     btn_save = new QPushButton(QStringLiteral("保存"), this);
     btn_save->setObjectName(QStringLiteral("btn_save"));

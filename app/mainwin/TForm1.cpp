@@ -2,6 +2,7 @@
 
 #include "TForm3.h"
 #include "TformFieldInput.h"
+#include "TFormSearch.h"
 #include "TFormImgProcSetting.h"
 
 #include "BrowseText.h"
@@ -126,6 +127,8 @@ TForm1::~TForm1()
     m_controls.clear();
     if (FieldInput)
         FieldInput->SaveIfChanged();
+    delete FormSearch;
+    FormSearch = nullptr;
     if (ScanPanel) {
         disconnect(ScanPanel, nullptr, this, nullptr);
         delete ScanPanel;
@@ -211,7 +214,11 @@ void TForm1::buildLayout()
     Panel2->hide();
     Splitter2->setStretchFactor(0, 1);
 
-    Panel3 = new QWidget(Splitter1);
+    // The page area, with room under it for the search results' strip.
+    Splitter3 = new QSplitter(Qt::Vertical, Splitter1);
+    Splitter3->setObjectName(QStringLiteral("Splitter3"));
+    Splitter3->setChildrenCollapsible(false);
+    Panel3 = new QWidget(Splitter3);
     Panel3->setObjectName(QStringLiteral("Panel3"));
     auto *rightLayout = new QVBoxLayout(Panel3);
     rightLayout->setContentsMargins(0, 0, 0, 0);
@@ -233,7 +240,9 @@ void TForm1::buildLayout()
     Image1->hide();
 
     Splitter1->addWidget(Panel4);
-    Splitter1->addWidget(Panel3);
+    Splitter3->addWidget(Panel3);
+    Splitter3->setStretchFactor(0, 1);
+    Splitter1->addWidget(Splitter3);
     Splitter1->setStretchFactor(1, 1);
     Splitter1->setSizes({260, 1000});
     setCentralWidget(Panel1);

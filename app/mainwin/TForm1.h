@@ -120,7 +120,7 @@ public:
     QToolBar *ToolBar2, *ToolBar1, *ToolBar4, *ToolBar5;
     QTreeWidget *TreeView1;
     TPageListView *ListView1;
-    QSplitter *Splitter1, *Splitter2;
+    QSplitter *Splitter1, *Splitter2, *Splitter3;
     QLabel *Image1;
     QStatusBar *StatusBar1;
     QLabel *StatusPanels[3];
@@ -242,6 +242,9 @@ private:
 public:
     // The search panel on the scan panel's "查询" tab, and its result window.
     class TFormSearch *FormSearch = nullptr;
+    // Puts the search panel on the "查询" tab (at first show) and its result strip under the
+    // page area; the search follows the tree.
+    void ConnectSearch(TFormSearch *search);
 
 private:
 };

@@ -7,6 +7,7 @@
 #include "PageListView.h"
 #include "TForm1Internal.h"
 #include "TFormFieldDef.h"
+#include "TFormSearch.h"
 #include "TImageManager.h"
 #include "Globals.h"
 #include "ThumbnailCache.h"
@@ -163,6 +164,8 @@ void TForm1::PMN_FILE_FIELDDEFINEClick()
         return;
     TFormFieldDef dialog(CatalogConnection, ImageManager->ShownAppName, ImageManager->ShownAppId, this);
     dialog.exec();
+    if (FormSearch)
+        FormSearch->DefinitionsChanged();
 }
 
 QAction *TForm1::Action(const QString &name) const

@@ -1,9 +1,10 @@
 // The scan panel in the main window: docked at the bottom of the left column under the
 // tree, shown and hidden by the view menu, and its scan commands on the scanner menu and
-// the page list's pop-up.
+// the page list's pop-up. Its tabs hold the index values and the search.
 #include "TForm1.h"
 
 #include "TForm3.h"
+#include "TFormSearch.h"
 #include "TformFieldInput.h"
 
 #include <QAction>
@@ -16,6 +17,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTreeWidget>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -198,11 +200,24 @@ void TForm1::firstShowScanPanel()
     DockScanPanel();
     // The index tab holds the value panel, which loads the shown file's values while it is
     // visible and saves them before the selection moves on, when the tab is left and when
-    // the window closes. The search tab's panel comes with the search window.
+    // the window closes. The search tab holds the search window's panel.
     FieldInput = new TformFieldInput(ImageManager, ScanPanel->PageControl1);
     FieldInput->Follow(m_context);
     ScanPanel->PageControl1->addTab(FieldInput, QStringLiteral("索引"));
     auto *search = new QWidget(ScanPanel->PageControl1);
     search->setObjectName(QStringLiteral("TabSheetSearch"));
+    auto *searchLayout = new QVBoxLayout(search);
+    searchLayout->setContentsMargins(0, 0, 0, 0);
+    if (FormSearch) {
+        searchLayout->addWidget(FormSearch->PanelSearch);
+        FormSearch->PanelSearch->show();
+    }
     ScanPanel->PageControl1->addTab(search, QStringLiteral("查询"));
+}
+
+void TForm1::ConnectSearch(TFormSearch *search)
+{
+    FormSearch = search;
+    search->PlaceResultStrip(Splitter3);
+    search->Follow(m_context);
 }

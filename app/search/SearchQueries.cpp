@@ -63,6 +63,22 @@ QString AdvancedCondition(const FieldDefList &defs, const QStringList &values, Q
     return u'(' + condition + u')';
 }
 
+QStringList TitlesOf(const FieldDefList &defs)
+{
+    QStringList titles;
+    for (const FieldRecord *f : defs)
+        titles << f->OutName;
+    return titles;
+}
+
+QList<int> FieldTypesOf(const FieldDefList &defs)
+{
+    QList<int> types;
+    for (const FieldRecord *f : defs)
+        types << f->FieldType;
+    return types;
+}
+
 QString ListingQuery(int appId, const FieldDefList &defs)
 {
     // Display names are whatever the definition dialog accepted (blanks, digits, keywords,
@@ -96,7 +112,8 @@ QList<SearchLine> CountPerFolder(TCatalogConnection *connection, int appId, cons
         lines << SearchLine{query.FieldText(QStringLiteral("BATCHNAME")).trimmed(),
                             query.FieldText(QStringLiteral("C")),
                             listing + QStringLiteral(" Where ") + condition +
-                                QStringLiteral(" And BATCHID=") + query.FieldText(QStringLiteral("BATCHID"))};
+                                QStringLiteral(" And BATCHID=") + query.FieldText(QStringLiteral("BATCHID")),
+                            TitlesOf(defs), FieldTypesOf(defs)};
     return lines;
 }
 
@@ -121,6 +138,8 @@ QList<SearchLine> CountPerFileType(TCatalogConnection *connection, const QList<F
         FieldStore::LoadFieldDefs(connection, type.appId, defs, true);
         const QString condition = QuickCondition(keywords, defs);
         const QString listing = ListingQuery(type.appId, defs);
+        const QStringList titles = TitlesOf(defs);
+        const QList<int> fieldTypes = FieldTypesOf(defs);
         FieldStore::FreeFieldDefs(defs);
 
         TCatalogQuery query(connection);
@@ -129,7 +148,8 @@ QList<SearchLine> CountPerFileType(TCatalogConnection *connection, const QList<F
             break;
         const QString count = query.FieldText(QStringLiteral("C"));
         if (count != u"0")
-            lines << SearchLine{type.name.trimmed(), count, listing + QStringLiteral(" Where ") + condition};
+            lines << SearchLine{type.name.trimmed(), count, listing + QStringLiteral(" Where ") + condition,
+                                titles, fieldTypes};
     }
     return lines;
 }

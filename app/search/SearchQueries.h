@@ -17,7 +17,14 @@ struct SearchLine {
     QString caption;
     QString count;
     QString query;
+    // The grid's titles and field types of the listed fields (after APPID, BATCHID, IMAGEID).
+    QStringList titles;
+    QList<int> fieldTypes;
 };
+
+// The display names and field types of the definitions, in order.
+QStringList TitlesOf(const FieldDefList &defs);
+QList<int> FieldTypesOf(const FieldDefList &defs);
 
 // A file type node of the tree, as the catalogue-wide count visits it.
 struct FileTypeEntry {
