@@ -1,12 +1,14 @@
 // The search on a generated catalogue of 10 file types with 5 index fields each, 100 files per
 // folder, and 10 or 100 folders per file type (10,000 or 100,000 files, every file with values):
 // the quick search with two keywords in one file type and in one folder, the catalogue-wide
-// count, and the statement behind one result line.
+// count, the statement behind one result line, and the result grid's first and last block of
+// a line with every file of one file type (1,000 or 10,000 hits).
 #include "CatalogDatabase.h"
 #include "CatalogSchema.h"
 #include "FieldStore.h"
 #include "Globals.h"
 #include "SearchQueries.h"
+#include "SearchResultGrid.h"
 
 #include "QtApp.h"
 #include "TempDir.h"
@@ -173,9 +175,54 @@ void BM_ListOneResultLine(benchmark::State &state)
     state.counters["rows"] = rows;
 }
 
+// The catalogue-wide line of the first file type without keywords: every one of its files.
+SearchQueries::SearchLine WholeFileTypeLine()
+{
+    const auto lines = SearchQueries::CountPerFileType(
+        CatalogConnection, SearchQueries::FileTypesInTreeOrder(CatalogConnection), QStringList());
+    return lines.value(0);
+}
+
+// Choosing the line: the grid's first block, what the first screen shows.
+void BM_GridFirstBlock(benchmark::State &state)
+{
+    catalogue(static_cast<int>(state.range(0)));
+    const SearchQueries::SearchLine line = WholeFileTypeLine();
+    TSearchResultModel model(CatalogConnection);
+    for (auto _ : state) {
+        model.Open(line.query);
+        benchmark::DoNotOptimize(model.rowCount());
+    }
+    state.counters["hits"] = line.count.toDouble();
+    state.counters["rows"] = model.rowCount();
+}
+
+// Scrolling to the end: the last block the grid reads, the deepest offset.
+void BM_GridLastBlock(benchmark::State &state)
+{
+    catalogue(static_cast<int>(state.range(0)));
+    const SearchQueries::SearchLine line = WholeFileTypeLine();
+    TSearchResultModel model(CatalogConnection);
+    model.Open(line.query);
+    while (model.rowCount() + TSearchResultModel::kBlockRows < line.count.toInt() && model.canFetchMore())
+        model.fetchMore();
+    const int before = model.rowCount();
+    for (auto _ : state) {
+        state.PauseTiming();
+        model.Open(line.query);
+        while (model.rowCount() < before && model.canFetchMore())
+            model.fetchMore();
+        state.ResumeTiming();
+        model.fetchMore();
+    }
+    state.counters["rows"] = model.rowCount();
+}
+
 BENCHMARK(BM_QuickSearchInOneFileType)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_QuickSearchInOneFolder)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CatalogueWideCount)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ListOneResultLine)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GridFirstBlock)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GridLastBlock)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 } // namespace
