@@ -20,6 +20,8 @@ install(CODE "
   file(MAKE_DIRECTORY \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
   file(CREATE_LINK ../${ARKAVO_INSTALL_DIR}/arkavo
        \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/arkavo\" SYMBOLIC)")
+# Marks the folder as installed: the program writes nothing there, even for root.
+install(FILES ${desktop_dir}/arkavo.installed DESTINATION ${ARKAVO_INSTALL_DIR})
 
 install(FILES ${desktop_dir}/arkavo.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${desktop_dir}/icons/arkavo.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)

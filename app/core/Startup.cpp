@@ -53,8 +53,10 @@ int LoadStartupSettingsFrom(const QString &appPath)
 int LoadStartupSettings()
 {
     const QString programDir = QCoreApplication::applicationDirPath() + u'/';
+    // An installed copy is never written to, whoever may write there (root can anywhere).
+    const bool installed = QFileInfo::exists(programDir + QStringLiteral("arkavo.installed"));
     const QString folder =
-        ProgramFolderFor(programDir, QFileInfo(programDir).isWritable(),
+        ProgramFolderFor(programDir, QFileInfo(programDir).isWritable() && !installed,
                          qEnvironmentVariable("XDG_DATA_HOME"), qEnvironmentVariable("HOME"));
     QDir().mkpath(folder);
     return loadSettings(folder, programDir);

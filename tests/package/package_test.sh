@@ -3,7 +3,8 @@
 # Builds the Debian package, checks its menu entry and lintian's verdict, unpacks it into a
 # temporary root with the program's folder read-only, and starts the program from there as
 # an ordinary user: its first start must make the user's catalogue in the user's data
-# folder and load both controls. Exit 77: skipped.
+# folder and load both controls, and a page imported there gets its thumbnail there.
+# Exit 77: skipped.
 set -euo pipefail
 build="$1" probe="$2" sanitized="$3"
 if [ "$sanitized" = 1 ]; then
@@ -79,4 +80,36 @@ PY
 run_as_nobody timeout 60 "$root/usr/bin/arkavo"
 test "$(grep -c '^main window$' "$home/probe.log")" = 2
 ! grep -q "^message:" "$home/probe.log"
+
+# A page imported as a user does: a file type, a folder, and a 1-bit page at the end of a
+# new file. The page and its thumbnail land in the user's folder, none in the program's.
+page="$home/page.bmp"
+python3 - "$page" <<'PY'
+import struct, sys
+w, h = 256, 64
+stride = (w // 8 + 3) // 4 * 4
+rows = b"".join((b"\xff" * 8 + b"\x00" * 8 + b"\xff" * (stride - 16)) for _ in range(h))
+header = struct.pack("<2sIHHI", b"BM", 62 + len(rows), 0, 0, 62)
+info = struct.pack("<IiiHHIIiiII", 40, w, h, 1, 1, 0, len(rows), 11811, 11811, 2, 2)
+palette = b"\x00\x00\x00\x00\xff\xff\xff\x00"
+open(sys.argv[1], "wb").write(header + info + palette + rows)
+PY
+chown 65534:65534 "$page"
+: >"$home/probe.log"
+run_as_nobody ARKAVO_PROBE_IMPORT="$page" timeout 60 "$root/usr/bin/arkavo" || { echo "the program failed: $?"; cat "$home/probe.log"; exit 1; }
+cat "$home/probe.log"
+grep -qx "open dialog" "$home/probe.log" || { echo "the open dialog never came"; exit 1; }
+grep -qx "thumbnail" "$home/probe.log" || { echo "no thumbnail was made"; exit 1; }
+! grep -q "^message:" "$home/probe.log"
+test "$(find "$folder/Images" -type f | wc -l)" = 1 || { find "$folder"; echo "the page is not in the user's Images"; exit 1; }
+test ! -e "$program/Images" && test ! -e "$program/Thumbnail"
+
+# Root may write anywhere, yet an installed program keeps to root's data folder too.
+roothome="$work/roothome"
+mkdir -p "$roothome"
+env -i PATH=/usr/bin:/bin HOME="$roothome" XDG_DATA_HOME="$roothome/data" QT_QPA_PLATFORM=offscreen \
+  LD_PRELOAD="$work/probe.so" ARKAVO_PROBE_LOG="$roothome/probe.log" timeout 60 "$root/usr/bin/arkavo"
+grep -qx "main window" "$roothome/probe.log"
+test -f "$roothome/data/arkavo/data/imaging.mdb"
+test ! -e "$program/data" && test ! -e "$program/Settings.ini" || { ls -la "$program"; echo "root's start wrote into the program folder"; exit 1; }
 echo "ok"
