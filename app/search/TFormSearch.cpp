@@ -76,6 +76,9 @@ void TFormSearch::buildPanel()
     btn_mhsearch->setObjectName(QStringLiteral("btn_mhsearch"));
     btn_gotokp = new QPushButton(QStringLiteral("高级"), PanelKeyword);
     btn_gotokp->setObjectName(QStringLiteral("btn_gotokp"));
+    // The keyword box takes the width; the buttons keep to their captions.
+    for (QPushButton *b : {btn_mhsearch, btn_gotokp})
+        b->setFixedWidth(b->fontMetrics().horizontalAdvance(b->text()) + 28);
     keywordBar->addWidget(EdtKeyword, 1);
     keywordBar->addWidget(btn_mhsearch);
     keywordBar->addWidget(btn_gotokp);
