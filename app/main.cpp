@@ -7,6 +7,7 @@
 #include "TForm1.h"
 #include "TForm3.h"
 #include "TForm5.h"
+#include "TFormExport.h"
 
 #include <QEventLoop>
 #include <QIcon>
@@ -82,6 +83,7 @@ int main(int argc, char **argv)
                                             form1->FormImgProcSetting, form1->StatusPanels[1]},
                                            nullptr, form1.get()));
         form1->ConnectViewer(new TForm5(form1->Context()));
+        form1->FormExport = new TFormExport(form1->Context(), form1.get());
         // Without a window manager "maximised" means nothing: cover the screen ourselves.
         if (QScreen *screen = QGuiApplication::primaryScreen())
             form1->setGeometry(screen->availableGeometry());
