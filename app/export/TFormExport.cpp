@@ -15,6 +15,7 @@
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHash>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -324,7 +325,13 @@ void TFormExport::runExport()
     TImageManager *store = m_context->Store();
     const ExportOptions options = Options();
 
-    // The pages as the list shows them, each file's pages together.
+    // The pages as the list shows them, each file's pages together, with the file's
+    // place among the files of its folder in the tree.
+    QTreeWidgetItem *node = store->TreeView->currentItem();
+    QTreeWidgetItem *folderNode = options.folderMode ? node : node->parent();
+    QHash<QString, int> places;
+    for (int i = 0; folderNode && i < folderNode->childCount(); ++i)
+        places.insert(folderNode->child(i)->text(0), i);
     QList<ExportFile> files;
     const int count = store->ListView->count();
     for (int i = 0; i < count; ++i) {
@@ -332,8 +339,10 @@ void TFormExport::runExport()
         if (files.isEmpty() || files.last().name != name) {
             ExportFile file;
             file.name = name;
-            file.imageId = store->GetItemImageId(i);
-            file.sequence = store->GetItemFileIndex(i) + 1;
+            const int place = places.value(name, -1);
+            const TCatalogNodeData *data = place >= 0 ? NodeData(folderNode->child(place)) : nullptr;
+            file.imageId = data ? data->Id : -1;
+            file.sequence = place + 1;
             files << file;
         }
         files.last().pages << store->GetPagePath(i);

@@ -10,6 +10,7 @@
 #include "TFormExport.h"
 #include "TImageManager.h"
 
+#include "../mainwin/MainWindowFixture.h"
 #include "ExportSupport.h"
 
 #include "AsOrdinaryUser.h"
@@ -37,22 +38,13 @@ using namespace exporttest;
 
 namespace {
 
-class ExportDialog : public ::testing::Test {
+class ExportDialog : public MainWindowFixture {
 protected:
     void SetUp() override
     {
-        arkavo::test::EnsureApp();
-        AppPath = RootPath = ResourcePath = QString::fromStdString(root.str());
-        Messages::SetResponder([this](const MessageRecord &m) {
-            shown << m;
-            return MsgAnswer::Ok;
-        });
-        ASSERT_EQ(OpenCatalog("Admin", ""), CatalogLogin::LoggedIn);
-        form = std::make_unique<TForm1>();
-        form->resize(1200, 800);
-        form->show();
-        QApplication::setActiveWindow(form.get());
-        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+        MainWindowFixture::SetUp();
+        if (HasFatalFailure())
+            return;
         store = form->ImageManager;
         type = store->NewFileType(true);
         folder = store->NewFolder(type, "F", true);
@@ -79,8 +71,7 @@ protected:
     void TearDown() override
     {
         SetSelectDirectoryHook(nullptr);
-        form.reset();
-        Messages::SetResponder(nullptr);
+        MainWindowFixture::TearDown();
     }
 
     void addPages(const QString &file, const QList<int> &depths)
@@ -140,13 +131,10 @@ protected:
         QTest::mouseClick(d->btn_Ok, Qt::LeftButton);
     }
 
-    arkavo::test::TempDir root;
-    std::unique_ptr<TForm1> form;
     TImageManager *store = nullptr;
     QTreeWidgetItem *type = nullptr, *folder = nullptr, *fileA = nullptr, *fileB = nullptr;
     QString target;
     QStringList titles;
-    QList<MessageRecord> shown;
 };
 
 TEST_F(ExportDialog, ListsAndRadioGroupsFollowTheRules)
