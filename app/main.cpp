@@ -8,6 +8,7 @@
 #include "TForm3.h"
 #include "TForm5.h"
 #include "TFormSearch.h"
+#include "TFormExport.h"
 
 #include <QEventLoop>
 #include <QIcon>
@@ -84,6 +85,7 @@ int main(int argc, char **argv)
                                            nullptr, form1.get()));
         form1->ConnectViewer(new TForm5(form1->Context()));
         form1->ConnectSearch(new TFormSearch(form1->ImageManager, form1.get()));
+        form1->FormExport = new TFormExport(form1->Context(), form1.get());
         // Without a window manager "maximised" means nothing: cover the screen ourselves.
         if (QScreen *screen = QGuiApplication::primaryScreen())
             form1->setGeometry(screen->availableGeometry());

@@ -211,6 +211,8 @@ private:
 public:
     // Shows the export dialog for the selected folder or file.
     void MN_FILE_EXPORTClick();
+    // The export dialog, made at start-up (or on first use).
+    class TFormExport *FormExport = nullptr;
 
 private:
 

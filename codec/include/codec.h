@@ -70,6 +70,31 @@ ARKAVO_CODEC_API int SaveTIF(const TCodecImage *image, const char *fileName, int
  * be read fails the whole call and nothing is written. */
 ARKAVO_CODEC_API int SavePDF(const char *outFile, const char *const *sources, int count);
 
+/* How a file holds its first page, read from its headers alone, for callers that can
+ * take the stored data as it is instead of decoding and encoding it again. Not one of
+ * the six fixed entries. */
+#define CODEC_FILE_TIFF 1
+#define CODEC_FILE_JPEG 2
+#define CODEC_FILE_BMP 3
+typedef struct {
+    int32_t Format;      /* CODEC_FILE_*; 0 for anything else */
+    int32_t Pages;       /* TIFF directories; 1 for JPEG and BMP */
+    int32_t BitCount;    /* bits per pixel of LoadFile's page 0 where the headers tell it:
+                            8 or 24 for grey or colour JPEGs, 1 for a TIFF whose first page
+                            is a single G4 strip; 0 when only decoding tells */
+    int32_t Compression; /* CODEC_TIFF_G4 for such a TIFF, CODEC_TIFF_JPEG for a JPEG file;
+                            0 otherwise */
+} TCodecStoredPage;
+
+/* 1 when the file was recognised (Format set), else 0 with every field 0. */
+ARKAVO_CODEC_API int InspectFile(const char *fileName, TCodecStoredPage *info);
+
+/* Adds page 0 of `source`, a TIFF whose first page is a single G4 strip (InspectFile
+ * BitCount 1), to `fileName` with its G4 data unchanged; append as for SaveTIF. 1 =
+ * written; 0 for any other source, and nothing is written. Not one of the six fixed
+ * entries. */
+ARKAVO_CODEC_API int CopyTIFPage(const char *fileName, const char *source, int append);
+
 /* Skew of the page in degrees; rotating the page by the negated angle straightens
  * it. 0 for pages without enough text to tell, and for invalid input. */
 ARKAVO_CODEC_API double GetAngle(HGLOBAL dib);

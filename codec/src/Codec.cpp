@@ -109,6 +109,66 @@ int SavePDF(const char *outFile, const char *const *sources, int count)
     return writePdf(outFile, sources, count) ? 1 : 0;
 }
 
+int InspectFile(const char *fileName, TCodecStoredPage *info)
+{
+    if (!info)
+        return 0;
+    *info = TCodecStoredPage{};
+    if (!fileName)
+        return 0;
+    try {
+        MappedFile file(fileName);
+        switch (sniff(file.data(), file.size())) {
+        case FileType::Tiff: {
+            info->Pages = tiffPageCount(file.data(), file.size());
+            if (info->Pages < 1)
+                return 0;
+            info->Format = CODEC_FILE_TIFF;
+            G4Data g4;
+            if (findG4Strip(file.data(), file.size(), g4)) {
+                info->BitCount = 1;
+                info->Compression = CODEC_TIFF_G4;
+            }
+            return 1;
+        }
+        case FileType::Jpeg: {
+            JpegInfo jpeg;
+            if (!inspectJpeg(file.data(), file.size(), jpeg))
+                return 0;
+            info->Format = CODEC_FILE_JPEG;
+            info->Pages = 1;
+            info->BitCount = jpeg.components == 1 ? 8 : jpeg.components == 3 ? 24 : 0;
+            info->Compression = CODEC_TIFF_JPEG;
+            return 1;
+        }
+        case FileType::Bmp:
+            info->Format = CODEC_FILE_BMP;
+            info->Pages = 1;
+            return 1;
+        case FileType::Unknown:
+            break;
+        }
+    } catch (...) {
+        *info = TCodecStoredPage{};
+    }
+    return 0;
+}
+
+int CopyTIFPage(const char *fileName, const char *source, int append)
+{
+    if (!fileName || !*fileName || !source)
+        return 0;
+    try {
+        MappedFile file(source);
+        G4Data g4;
+        if (sniff(file.data(), file.size()) != FileType::Tiff || !findG4Strip(file.data(), file.size(), g4))
+            return 0;
+        return writeTiffG4(g4, fileName, append != 0) ? 1 : 0;
+    } catch (...) {
+        return 0;
+    }
+}
+
 double GetAngle(HGLOBAL dib)
 {
     if (!dib)

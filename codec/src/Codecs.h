@@ -47,6 +47,10 @@ struct G4Data {
 };
 // The first page of a TIFF held as exactly one G4 strip, without re-encoding.
 bool findG4Strip(const std::uint8_t *data, std::size_t size, G4Data &out);
+// Writes a G4 strip as a TIFF page without decoding it; append as for writeTiff.
+bool writeTiffG4(const G4Data &g4, const char *fileName, bool append);
+// Directories in a TIFF; 0 when it cannot be read.
+int tiffPageCount(const std::uint8_t *data, std::size_t size);
 // Encodes a bilevel page to G4; `out.data` points into `storage`.
 bool encodeG4(const DibView &page, std::vector<std::uint8_t> &storage, G4Data &out);
 

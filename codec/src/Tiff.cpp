@@ -473,7 +473,10 @@ int decodeTiff(const std::uint8_t *data, std::size_t size, int page, DecodedPage
     return int(pages);
 }
 
-bool writeTiff(const DibView &page, int xdpi, int ydpi, const char *fileName, int compression, bool append)
+namespace {
+
+// Creates or replaces the file with one page, or adds a page to it, written by Page.
+template <typename WritePage> bool writeTiffFile(const char *fileName, bool append, WritePage writePage)
 {
     TiffMessages messages;
     Options opts = makeOptions(messages, kMaxPixelBytes);
@@ -483,7 +486,7 @@ bool writeTiff(const DibView &page, int xdpi, int ydpi, const char *fileName, in
         TiffPtr tif(TIFFOpenExt(fileName, "a", opts.get()));
         if (!tif)
             return false;
-        const bool ok = writeDirectory(tif.get(), page, xdpi, ydpi, compression);
+        const bool ok = writePage(tif.get());
         tif.reset();
         return ok && !messages.error;
     }
@@ -494,9 +497,55 @@ bool writeTiff(const DibView &page, int xdpi, int ydpi, const char *fileName, in
     TiffPtr tif(TIFFFdOpenExt(file.takeFd(), tempPath.c_str(), "w", opts.get()));
     if (!tif)
         return false;
-    const bool ok = writeDirectory(tif.get(), page, xdpi, ydpi, compression);
+    const bool ok = writePage(tif.get());
     tif.reset();
     return ok && !messages.error && file.commit();
+}
+
+// A bilevel page from its G4 strip as it is: the same tags the encoder writes.
+bool writeG4Directory(TIFF *tif, const G4Data &g4)
+{
+    TIFFSetField(tif, TIFFTAG_SUBFILETYPE, 0);
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, std::uint32_t(g4.width));
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, std::uint32_t(g4.height));
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, std::uint16_t(1));
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, std::uint16_t(1));
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, g4.blackIsZero ? PHOTOMETRIC_MINISBLACK : PHOTOMETRIC_MINISWHITE);
+    TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, std::uint16_t(COMPRESSION_CCITTFAX4));
+    TIFFSetField(tif, TIFFTAG_XRESOLUTION, float(effectiveDpi(g4.xdpi)));
+    TIFFSetField(tif, TIFFTAG_YRESOLUTION, float(effectiveDpi(g4.ydpi)));
+    TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, std::uint32_t(g4.height));
+    if (TIFFWriteRawStrip(tif, 0, const_cast<std::uint8_t *>(g4.data), tmsize_t(g4.size)) < 0)
+        return false;
+    return TIFFWriteDirectory(tif) != 0;
+}
+
+} // namespace
+
+bool writeTiff(const DibView &page, int xdpi, int ydpi, const char *fileName, int compression, bool append)
+{
+    return writeTiffFile(fileName, append,
+                         [&](TIFF *tif) { return writeDirectory(tif, page, xdpi, ydpi, compression); });
+}
+
+bool writeTiffG4(const G4Data &g4, const char *fileName, bool append)
+{
+    return writeTiffFile(fileName, append, [&](TIFF *tif) { return writeG4Directory(tif, g4); });
+}
+
+int tiffPageCount(const std::uint8_t *data, std::size_t size)
+{
+    TiffMessages messages;
+    Options opts = makeOptions(messages, kMaxPixelBytes);
+    MemStream stream{data, size, nullptr, 0};
+    TiffPtr tif(openMemory(stream, "r", opts.get()));
+    if (!tif)
+        return 0;
+    const tdir_t pages = TIFFNumberOfDirectories(tif.get());
+    return pages > 0x7FFFFFFF ? 0 : int(pages);
 }
 
 bool findG4Strip(const std::uint8_t *data, std::size_t size, G4Data &out)
