@@ -15,6 +15,7 @@
 #include "MainWindowFixture.h"
 
 #include "AsOrdinaryUser.h"
+#include "CatalogDrag.h"
 
 #include <QClipboard>
 #include <QDrag>
@@ -156,51 +157,14 @@ protected:
         QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(8, button->height() / 2));
     }
 
-    // Presses on Press in From's viewport and moves the mouse until the view starts its drag,
-    // which goes over To's viewport and is let go at At. The drag's data, and whether a drag
-    // began, the drop was allowed and taken.
-    struct Dragged {
-        bool started = false;
-        bool allowed = false;
-        bool dropped = false;
-        QStringList formats;
-        QList<QUrl> urls;
-    };
+    using Dragged = arkavo::test::DragResult;
     Dragged drag(QAbstractItemView *from, QPoint press, QAbstractItemView *to, QPoint at)
     {
-        Dragged result;
-        form->RunDrag = [&](QDrag *d) {
-            result.started = true;
-            result.formats = d->mimeData()->formats();
-            result.urls = d->mimeData()->urls();
-            result.dropped = deliverDrop(d->mimeData(), to, at, &result.allowed);
-        };
-        QWidget *port = from->viewport();
-        QTest::mousePress(port, Qt::LeftButton, {}, press);
-        QTest::mouseMove(port, press + QPoint(4, 4));
-        QTest::mouseMove(port, press + QPoint(30, 30));
-        QTest::mouseRelease(port, Qt::LeftButton, {}, press + QPoint(30, 30));
-        form->RunDrag = nullptr;
-        QCoreApplication::processEvents();
-        return result;
+        return arkavo::test::DragWithMouse(*form, from, press, to, at);
     }
-    // What the platform does while a drag crosses To: enter, move to At, drop if allowed.
-    static bool deliverDrop(const QMimeData *mime, QAbstractItemView *to, QPoint at, bool *allowed = nullptr)
+    static bool deliverDrop(const QMimeData *mime, QAbstractItemView *to, QPoint at)
     {
-        QWidget *port = to->viewport();
-        QDragEnterEvent enter(at, Qt::CopyAction, mime, Qt::LeftButton, {});
-        QCoreApplication::sendEvent(port, &enter);
-        QDragMoveEvent move(at, Qt::CopyAction, mime, Qt::LeftButton, {});
-        QCoreApplication::sendEvent(port, &move);
-        const bool ok = enter.isAccepted() && move.isAccepted();
-        if (allowed)
-            *allowed = ok;
-        if (!ok)
-            return false;
-        QDropEvent drop(QPointF(at), Qt::CopyAction, mime, Qt::LeftButton, {});
-        QCoreApplication::sendEvent(port, &drop);
-        QCoreApplication::processEvents();
-        return drop.isAccepted();
+        return arkavo::test::DeliverDrop(mime, to, at);
     }
     QPoint nodeAt(QTreeWidgetItem *node) const
     {
