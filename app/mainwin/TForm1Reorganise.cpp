@@ -197,9 +197,12 @@ void TForm1::MN_EDIT_MERGEFILETOClick()
 
     bool refused = false;
     arkavo::Quietly("merge", [&] {
+        // Every page of the merged file, by path: single-page mode never selects more than one.
+        QStringList pages;
+        for (int i = 0; i < ListView1->count(); ++i)
+            pages << ImageManager->GetPagePath(i);
         if (mode <= 1) {
-            ListView1->selectAll();
-            ImageManager->MovePagesToFile(target, nullptr, mode == 0 ? 1 : 0);
+            ImageManager->MovePagesToFile(target, &pages, mode == 0 ? 1 : 0);
             return;
         }
         const QString targetDir = fileDirOf(target);
@@ -217,9 +220,6 @@ void TForm1::MN_EDIT_MERGEFILETOClick()
             Messages::Error(QStringLiteral("两文件页数不符，无法合并！"), this);
             return;
         }
-        QStringList pages;
-        for (int i = 0; i < m; ++i)
-            pages << ImageManager->GetPagePath(i);
         // The target is not renumbered in between, so its pages keep the numbers 1 … n and
         // page i goes in just before the target's page b.
         const QString appName = target->parent()->parent()->text(0);
