@@ -2,12 +2,15 @@
 // The main window's two views as the store fills them: the catalogue tree, which never
 // edits the root and takes no drops, and the delegates that draw tree nodes with the
 // picture of their level and page items in the thumbnail box's size.
+#include "CutMark.h"
 #include "PageListView.h"
 
 #include <QDragMoveEvent>
 #include <QLineEdit>
 #include <QStyledItemDelegate>
 #include <QTreeWidget>
+
+#include <functional>
 
 class TForm1;
 
@@ -25,10 +28,19 @@ protected:
         return QTreeWidget::edit(index, trigger, event);
     }
     // The tree's own drop would copy or move bare items with no catalogue rows or
-    // directories behind them: nothing is dropped on the tree.
+    // directories behind them: drops are the main window's, which watches the viewport.
     void dragEnterEvent(QDragEnterEvent *event) override { event->ignore(); }
     void dragMoveEvent(QDragMoveEvent *event) override { event->ignore(); }
     void dropEvent(QDropEvent *event) override { event->ignore(); }
+    // The main window makes the drag of the selected node.
+    void startDrag(Qt::DropActions) override
+    {
+        if (StartDrag)
+            StartDrag();
+    }
+
+public:
+    std::function<void()> StartDrag;
 };
 
 // Draws each tree node with the picture of its level and hands finished edits to the rename.
@@ -82,6 +94,9 @@ protected:
     {
         QStyledItemDelegate::initStyleOption(option, index);
         option->decorationSize = QSize(TPageListView::kThumbWidth, TPageListView::kThumbHeight);
+        // The cut mark comes from the item's flag each time it is painted.
+        if (index.data(kCutFlagRole).toBool() && !option->icon.isNull())
+            option->icon = QIcon(CutMarked(option->icon.pixmap(option->decorationSize)));
         option->features |= QStyleOptionViewItem::HasDecoration;
         option->displayAlignment = Qt::AlignHCenter | Qt::AlignTop;
     }

@@ -79,6 +79,7 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
     ImageManager = new TImageManager(TreeView1, CatalogConnection, ListView1);
     m_context = new TCatalogContext(ImageManager, TreeView1, ListView1, this);
     connectHandlers();
+    setupDragAndDrop();
     FormImgProcSetting = new TFormImgProcSetting(this);
     connectImageCommands();
 
@@ -273,15 +274,8 @@ void TForm1::treeContextMenu(const QPoint &pos)
 
 void TForm1::keyPressEvent(QKeyEvent *event)
 {
-    if (event->key() == Qt::Key_Escape && CutPending) {
-        QClipboard *clipboard = QGuiApplication::clipboard();
-        if (clipboard->ownsClipboard() && mimeHasFiles(clipboard->mimeData())) {
-            CutPending = false;
-            clipboard->clear();
-            for (int i = 0; i < ListView1->count(); ++i)
-                ListView1->item(i)->setData(Qt::UserRole + 10, false); // the cut mark
-        }
-    }
+    if (event->key() == Qt::Key_Escape)
+        cancelPendingCut();
     QMainWindow::keyPressEvent(event);
 }
 
@@ -299,6 +293,8 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
             break;
         }
     }
+    if (dragDropEvent(watched, event))
+        return true;
     return QMainWindow::eventFilter(watched, event);
 }
 
@@ -310,8 +306,8 @@ void TForm1::listDragEvent(QEvent *event)
     QPoint pt;
     if (event->type() == QEvent::DragMove || event->type() == QEvent::DragEnter) {
         auto *drag = static_cast<QDragMoveEvent *>(event);
-        // Pages are dragged only within the list itself.
-        if (drag->source() != ListView1) {
+        // The list scrolls only for its own pages.
+        if (dragOrigin(drag->mimeData()) != DragOrigin::List) {
             drag->ignore();
             m_scrollUp = m_scrollDown = false;
             return;

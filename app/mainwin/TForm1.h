@@ -13,6 +13,8 @@
 #include <memory>
 
 class QAction;
+class QDrag;
+class QMimeData;
 class QFileDialog;
 class QLabel;
 class QListWidget;
@@ -225,8 +227,35 @@ public:
     void MN_EDIT_COPYPAGETOClick();
     void MN_EDIT_MOVEPAGETOClick();
     void MN_EDIT_MERGEFILETOClick();
+    // Runs the page target chooser with Prompt; the absolute tree index of the chosen folder
+    // or file, -1 when cancelled.
+    int ChooseTarget(const QString &prompt);
+
+    // Where a drag comes from: one of this window's views, or anywhere else.
+    enum class DragOrigin { Outside, Tree, List };
+    // Whether what Mime carries may be dropped on Target.
+    bool TreeView1DragOver(QTreeWidgetItem *target, const QMimeData *mime) const;
+    void TreeView1DragDrop(QTreeWidgetItem *target, const QMimeData *mime);
+    // A drop on the page list at Target (null: between items).
+    void ListView1DragDrop(QListWidgetItem *target, const QMimeData *mime);
+    // Runs a drag the views start instead of QDrag::exec (tests: the offscreen platform
+    // has no drag and drop of its own). The drag object stays the caller's.
+    std::function<void(QDrag *)> RunDrag;
 
 private:
+    bool ownsFileClipboard() const;
+    void putSelectionOnClipboard();
+    void clearCutMarks();
+    // Escape: a pending cut is given up while the clipboard still holds it.
+    void cancelPendingCut();
+    // Image files as new pages at the end of a file, or of a new file in a folder.
+    void importPagesInto(QTreeWidgetItem *node, const QStringList &files);
+    void setupDragAndDrop();
+    DragOrigin dragOrigin(const QMimeData *mime) const;
+    void startViewDrag(DragOrigin origin);
+    // Drags over and drops on the tree's and the page list's viewports; true when handled.
+    bool dragDropEvent(QObject *watched, QEvent *event);
+    QPointer<const QMimeData> m_clipboardData; // what this window last put on the clipboard
 
 
     // ---- Print, mail, help ----

@@ -50,20 +50,7 @@ void TForm1::MN_FILE_AppendImportClick()
     if (files.isEmpty())
         return;
     QCoreApplication::processEvents();
-    importWithListFrozen([&] {
-        QTreeWidgetItem *file = TreeView1->currentItem();
-        const int level = SelectedLevel();
-        if (level == 2)
-            file = ImageManager->NewFile(file, QString(), true);
-        else if (level != 3)
-            file = nullptr;
-        if (!file || !NodeData(file))
-            return;
-        QTreeWidgetItem *folder = file->parent();
-        TImportContext context{this, ProgressBar1, StatusBar1};
-        ImportPages(*ImageManager, files, folder->parent()->text(0), NodeData(file)->Order, file->text(0),
-                    folder->text(0), context);
-    });
+    importWithListFrozen([&] { importPagesInto(m_context->SelectedNode(), files); });
 }
 
 void TForm1::MN_FILE_InsertImportClick()

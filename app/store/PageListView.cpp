@@ -195,3 +195,9 @@ void TPageListView::dropEvent(QDropEvent *event)
 {
     event->ignore();
 }
+
+void TPageListView::startDrag(Qt::DropActions)
+{
+    if (StartDrag)
+        StartDrag();
+}

@@ -8,6 +8,8 @@
 #include <QPoint>
 #include <QSize>
 
+#include <functional>
+
 class QTimer;
 
 class TPageListView : public QListWidget {
@@ -67,6 +69,9 @@ public:
     // Whether VisibleRowsChanged is still to come.
     bool VisibleRowsPending() const;
 
+    // Makes the drag of the selected pages in place of the list's own; none: no drag.
+    std::function<void()> StartDrag;
+
 signals:
     // The thumbnail pictures held for the items are no longer valid.
     void ThumbnailsCleared();
@@ -77,11 +82,11 @@ signals:
 
 protected:
     // The list's own drop would add items without page files, or move items on the screen
-    // only. A drag of the list's own pages is followed (the window scrolls the list near
-    // its edges), but nothing is dropped.
+    // only: drops are the main window's, which watches the viewport.
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
+    void startDrag(Qt::DropActions supportedActions) override;
 
     void scrollContentsBy(int dx, int dy) override;
     void resizeEvent(QResizeEvent *event) override;

@@ -12,6 +12,7 @@
 #include "TImageManager.h"
 #include "TformFieldInput.h"
 
+#include "CatalogDrag.h"
 #include "QtApp.h"
 #include "TempDir.h"
 
@@ -140,4 +141,21 @@ TEST_F(FieldWindow, TheTreePopupDefinesTheSelectedFileTypesFields)
     define->trigger();
     EXPECT_EQ(title, "定制索引字段");
     EXPECT_TRUE(label.contains(type->text(0))) << label.toStdString();
+}
+
+TEST_F(FieldWindow, AFileDraggedToAnotherFolderKeepsTheValueBeingTyped)
+{
+    QTreeWidgetItem *other = store->NewFolder(type, "G", true);
+    form->TreeView1->expandAll();
+    clickNode(fileA);
+    typeValue("A-17");
+    // The cell editor is still open when the file is dragged onto the other folder.
+    QTreeWidget *tree = form->TreeView1;
+    const arkavo::test::DragResult d = arkavo::test::DragWithMouse(
+        *form, tree, tree->visualItemRect(fileA).center(), tree, tree->visualItemRect(other).center());
+    EXPECT_TRUE(d.dropped);
+    ASSERT_EQ(fileA->parent(), other);
+    EXPECT_EQ(storedFor(NodeData(fileA)->Id, NodeData(other)->Id), "A-17");
+    EXPECT_FALSE(form->FieldInput->HasUnsavedChanges());
+    EXPECT_EQ(form->FieldInput->ValueListEditor1->item(0, 1)->text(), "A-17");
 }

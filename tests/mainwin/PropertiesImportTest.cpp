@@ -10,6 +10,7 @@
 #include "TForm1.h"
 #include "TFormFieldDefine.h"
 
+#include "GreyPages.h"
 #include "MainWindowFixture.h"
 
 #include "GrayPage.h"
@@ -37,45 +38,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-constexpr int PageW = 48, PageH = 64;
-
-// Writes an 8-bit TIFF with one page per grey level, each page filled with its level.
-void writeGreyTiff(const QString &path, const std::vector<int> &levels)
-{
-    for (size_t n = 0; n < levels.size(); ++n) {
-        const uint8_t level = uint8_t(levels[n]);
-        arkavo::GlobalBlock block = arkavo::test::MakeGrayPage(PageW, PageH, [&](int) { return level; });
-        const TCodecImage image{300, 300, block.get()};
-        ASSERT_EQ(SaveTIF(&image, QFile::encodeName(path).constData(), 0, n > 0 ? 1 : 0), 1)
-            << path.toStdString();
-    }
-}
-
-// Grey level of the first pixel of a page file; -1 when it cannot be read.
-int greyLevelOf(const QString &path)
-{
-    TCodecImage image{};
-    if (LoadFile(QFile::encodeName(path).constData(), &image, 0) < 1 || !image.Dib)
-        return -1;
-    arkavo::GlobalBlock dib(image.Dib);
-    arkavo::GlobalLockGuard lock(dib.get());
-    return lock.data()[40 + 1024];
-}
-
-QString pageName(int n)
-{
-    return QStringLiteral("P%1.tif").arg(n, 7, 10, QLatin1Char('0'));
-}
-
-// Grey levels of the pages in Dir, page 1 upwards, until the first missing page.
-std::vector<int> pageLevels(const QString &dir)
-{
-    std::vector<int> levels;
-    for (int n = 1; QFile::exists(dir + pageName(n)); ++n)
-        levels.push_back(greyLevelOf(dir + pageName(n)));
-    return levels;
-}
 
 qint64 bytesBelow(const QString &dir)
 {

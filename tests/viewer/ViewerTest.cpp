@@ -760,7 +760,8 @@ TEST_F(Viewer, DoubleClickOnAScrollBarStaysInSinglePageMode)
     EXPECT_EQ(viewer->PageIndex, 0);
 }
 
-// What a drop would bring: the data a drag of the tree's node carries.
+// Bare item data of the tree's node, as an item view of another window would drag it: it
+// carries none of this window's drag marks, so neither view takes it.
 class Drops : public Viewer {
 protected:
     // Drags Node's data over Target's viewport and lets it go at its centre.
