@@ -64,41 +64,6 @@ bool IsWithin(const QString &dir, const QString &parent)
 
 } // namespace
 
-TRadioGroup::TRadioGroup(const char *name, const QString &title, const QStringList &items, QWidget *parent)
-    : QWidget(parent)
-{
-    setObjectName(QLatin1String(name));
-    auto *box = new QGroupBox(title, this);
-    auto *outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    outer->addWidget(box);
-    auto *layout = new QVBoxLayout(box);
-    auto *group = new QButtonGroup(this);
-    for (int i = 0; i < items.size(); ++i) {
-        auto *button = new QRadioButton(items[i], box);
-        button->setObjectName(objectName() + u'_' + QString::number(i));
-        group->addButton(button, i);
-        layout->addWidget(button);
-        m_items << button;
-    }
-    connect(group, &QButtonGroup::idClicked, this, &TRadioGroup::Clicked);
-    SetItemIndex(0);
-}
-
-int TRadioGroup::ItemIndex() const
-{
-    for (int i = 0; i < m_items.size(); ++i)
-        if (m_items[i]->isChecked())
-            return i;
-    return -1;
-}
-
-void TRadioGroup::SetItemIndex(int index)
-{
-    if (QRadioButton *b = m_items.value(index))
-        b->setChecked(true);
-}
-
 TFormExport::TFormExport(TCatalogContext *context, QWidget *parent) : QDialog(parent), m_context(context)
 {
     setObjectName(QStringLiteral("FormExport"));
@@ -120,10 +85,10 @@ TFormExport::TFormExport(TCatalogContext *context, QWidget *parent) : QDialog(pa
 
     RGExportType = new TRadioGroup(
         "RGExportType", QString(),
-        {QStringLiteral("单页文件"), QStringLiteral("多页TIFF文件"), QStringLiteral("多页PDF文件")}, this);
+        {QStringLiteral("单页文件"), QStringLiteral("多页TIFF文件"), QStringLiteral("多页PDF文件")}, 1, this);
     RGIndex = new TRadioGroup(
         "RGIndex", QStringLiteral("文件索引"),
-        {QStringLiteral("不导出"), QStringLiteral("纯文本格式"), QStringLiteral("XML格式")}, this);
+        {QStringLiteral("不导出"), QStringLiteral("纯文本格式"), QStringLiteral("XML格式")}, 1, this);
 
     auto *types = new QGroupBox(QStringLiteral("文件类型"), this);
     auto *compressions = new QGroupBox(QStringLiteral("压缩算法"), this);

@@ -1,6 +1,8 @@
 #pragma once
 // The export dialog "文件导出": where the pages of the selected folder or file go, in
 // which layout and formats, and with which index listing.
+#include "RadioGroup.h"
+
 #include <QDialog>
 
 #include <array>
@@ -14,23 +16,6 @@ class QPushButton;
 class QRadioButton;
 class TCatalogContext;
 struct ExportOptions;
-
-// A titled group of radio buttons with one item chosen, by index.
-class TRadioGroup : public QWidget {
-    Q_OBJECT
-public:
-    TRadioGroup(const char *name, const QString &title, const QStringList &items, QWidget *parent);
-    int ItemIndex() const;
-    void SetItemIndex(int index);
-    QRadioButton *Item(int index) const { return m_items.value(index); }
-
-signals:
-    // The user chose an item (also the one already chosen).
-    void Clicked(int index);
-
-private:
-    QList<QRadioButton *> m_items;
-};
 
 class TFormExport : public QDialog {
     Q_OBJECT

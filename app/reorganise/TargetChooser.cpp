@@ -139,12 +139,11 @@ TForm6::TForm6(QWidget *parent) : TTargetChooser(parent)
     setObjectName(QStringLiteral("Form6"));
     setWindowTitle(QStringLiteral("文件合并"));
     Label1->setText(QStringLiteral("将选定文件合并到..."));
-    RadioGroup1 = new TRadioGroup(QStringLiteral("合并方式"),
+    RadioGroup1 = new TRadioGroup("RadioGroup1", QStringLiteral("合并方式"),
                                   {QStringLiteral("所有页面前"), QStringLiteral("所有页面后"),
                                    QStringLiteral("交错置前（选定文件为奇数页）"),
                                    QStringLiteral("交错置后（选定文件为偶数页）")},
                                   2, this);
-    RadioGroup1->setObjectName(QStringLiteral("RadioGroup1"));
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(Label1);
     layout->addWidget(TreeView1, 1);
@@ -165,39 +164,4 @@ int TForm6::MergeMode() const
 bool TForm6::Acceptable(int level, int absoluteIndex) const
 {
     return level == 3 && absoluteIndex != m_mergedIndex;
-}
-
-TRadioGroup::TRadioGroup(const QString &caption, const QStringList &items, int columns, QWidget *parent)
-    : QWidget(parent)
-{
-    auto *outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    Box = new QGroupBox(caption, this);
-    outer->addWidget(Box);
-    auto *grid = new QGridLayout(Box);
-    auto *group = new QButtonGroup(this);
-    // Filled column by column, as many rows as it takes.
-    const int rows = (int(items.size()) + columns - 1) / columns;
-    for (int i = 0; i < items.size(); ++i) {
-        auto *button = new QRadioButton(items[i], Box);
-        button->setObjectName(QStringLiteral("RadioGroup1_%1").arg(i));
-        group->addButton(button, i);
-        grid->addWidget(button, i % rows, i / rows);
-        Buttons << button;
-    }
-    SetItemIndex(0);
-}
-
-int TRadioGroup::ItemIndex() const
-{
-    for (int i = 0; i < Buttons.size(); ++i)
-        if (Buttons[i]->isChecked())
-            return i;
-    return -1;
-}
-
-void TRadioGroup::SetItemIndex(int index)
-{
-    if (index >= 0 && index < Buttons.size())
-        Buttons[index]->setChecked(true);
 }

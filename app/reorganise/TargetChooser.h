@@ -2,6 +2,8 @@
 // The two dialogs that pick a destination in a copy of the catalogue tree: TForm2 for the
 // file or folder that receives pages, TForm6 for the file another file is merged into,
 // with the merge mode. The caller finds its own node by the absolute index returned.
+#include "RadioGroup.h"
+
 #include <QDialog>
 #include <QList>
 #include <QPixmap>
@@ -10,7 +12,6 @@ class QLabel;
 class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
-class TRadioGroup;
 
 class TTargetChooser : public QDialog {
     Q_OBJECT
@@ -64,15 +65,4 @@ public:
 
 protected:
     bool Acceptable(int level, int absoluteIndex) const override;
-};
-
-// A captioned group of radio buttons laid out in columns, one of which is chosen.
-class TRadioGroup : public QWidget {
-    Q_OBJECT
-public:
-    TRadioGroup(const QString &caption, const QStringList &items, int columns, QWidget *parent);
-    int ItemIndex() const;
-    void SetItemIndex(int index);
-    QList<class QRadioButton *> Buttons;
-    class QGroupBox *Box;
 };
