@@ -7,6 +7,7 @@
 #include "TForm1.h"
 #include "TForm3.h"
 #include "TForm5.h"
+#include "TMailtoThread.h"
 
 #include <QEventLoop>
 #include <QIcon>
@@ -74,12 +75,14 @@ int main(int argc, char **argv)
         }
         HoldSplash(flash.get());
         flash.reset();
+        // Attachments handed to the mail client long ago are no longer read.
+        TMailtoThread::RemoveOldMailFolders();
 
         form1 = std::make_unique<TForm1>();
         form1->setWindowTitle(QStringLiteral("Arkavo v2.2文档扫描管理系统"));
         // The scan panel, then the viewer (with its brightness and contrast dialog).
-        form1->ConnectScanPanel(new TForm3({form1->ImageManager, form1->TreeView1, form1->ListView1, form1.get(),
-                                            form1->FormImgProcSetting, form1->StatusPanels[1]},
+        form1->ConnectScanPanel(new TForm3({form1->ImageManager, form1->TreeView1, form1->ListView1,
+                                            form1.get(), form1->FormImgProcSetting, form1->StatusPanels[1]},
                                            nullptr, form1.get()));
         form1->ConnectViewer(new TForm5(form1->Context()));
         // Without a window manager "maximised" means nothing: cover the screen ourselves.

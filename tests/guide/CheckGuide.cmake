@@ -1,0 +1,33 @@
+# cmake -DPDF=help.pdf -P CheckGuide.cmake
+if(NOT EXISTS "${PDF}")
+  message(FATAL_ERROR "${PDF} was not made")
+endif()
+execute_process(COMMAND qpdf --check "${PDF}" RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "qpdf --check failed (${rc}):\n${out}${err}")
+endif()
+
+# The text is real text in an embedded Chinese font, not pictures of it.
+execute_process(COMMAND pdftotext -enc UTF-8 "${PDF}" - RESULT_VARIABLE rc OUTPUT_VARIABLE text)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "pdftotext failed")
+endif()
+foreach(phrase "用户手册" "扫描模板" "空白页分隔" "定义索引" "发送邮件" "帮助文件丢失")
+  string(FIND "${text}" "${phrase}" at)
+  if(at LESS 0)
+    message(FATAL_ERROR "the guide does not say \"${phrase}\"")
+  endif()
+endforeach()
+execute_process(COMMAND pdffonts "${PDF}" OUTPUT_VARIABLE fonts)
+if(NOT fonts MATCHES "WenQuanYi")
+  message(FATAL_ERROR "no Chinese font embedded:\n${fonts}")
+endif()
+
+# Every window of the guide's table was photographed.
+execute_process(COMMAND pdfimages -list "${PDF}" OUTPUT_VARIABLE images)
+string(REGEX MATCHALL "\n +[0-9]+ +[0-9]+ +image " found "${images}")
+list(LENGTH found count)
+if(count LESS 8)
+  message(FATAL_ERROR "only ${count} pictures in the guide:\n${images}")
+endif()
+message(STATUS "guide: ${count} pictures")
