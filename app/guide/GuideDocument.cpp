@@ -23,15 +23,31 @@ double Mm(double mm)
     return mm / 25.4 * kDpi;
 }
 
-// Drops the picture lines whose picture is missing.
-QString WithoutMissingPictures(const QString &markdown, const QMap<QString, QImage> &pictures)
+// Drops the pictures that are missing, with their captions, and numbers the captions that
+// stay: a caption is a line "图　text" right after its picture.
+QString WithPictures(const QString &markdown, const QMap<QString, QImage> &pictures)
 {
     static const QRegularExpression picture(QStringLiteral("^!\\[[^\\]]*\\]\\(([^)]+)\\.png\\)\\s*$"));
+    const QString captionMark = QStringLiteral("图　");
     QStringList kept;
+    bool dropCaption = false;
+    int figure = 0;
     for (const QString &line : markdown.split(u'\n')) {
         const QRegularExpressionMatch m = picture.match(line);
-        if (m.hasMatch() && !pictures.contains(m.captured(1)))
+        if (m.hasMatch()) {
+            dropCaption = !pictures.contains(m.captured(1));
+            if (dropCaption)
+                continue;
+        } else if (line.startsWith(captionMark)) {
+            if (dropCaption) {
+                dropCaption = false;
+                continue;
+            }
+            kept << QStringLiteral("图 %1　").arg(++figure) + line.mid(captionMark.size());
             continue;
+        } else if (!line.trimmed().isEmpty()) {
+            dropCaption = false;
+        }
         kept << line;
     }
     return kept.join(u'\n');
@@ -101,11 +117,12 @@ void Style(QTextDocument &doc, double pictureWidth)
             cursor.setBlockFormat(centred);
         }
         // A caption line right below a picture: "图 n ..." in small grey, centred.
-        if (block.text().startsWith(QStringLiteral("图"))) {
-            QTextBlockFormat caption = bf;
-            caption.setAlignment(Qt::AlignHCenter);
-            caption.setBottomMargin(40);
-            cursor.setBlockFormat(caption);
+        static const QRegularExpression caption(QStringLiteral("^图 \\d+　"));
+        if (caption.match(block.text()).hasMatch()) {
+            QTextBlockFormat centred = bf;
+            centred.setAlignment(Qt::AlignHCenter);
+            centred.setBottomMargin(40);
+            cursor.setBlockFormat(centred);
             QTextCharFormat small;
             small.setFontPointSize(9);
             small.setForeground(QColor(0x55, 0x55, 0x55));
@@ -157,7 +174,7 @@ bool WriteGuidePdf(const QString &markdown, const QMap<QString, QImage> &picture
     font.setPointSizeF(10.5);
     doc.setDefaultFont(font);
     doc.setDocumentMargin(0);
-    doc.setMarkdown(WithoutMissingPictures(markdown, pictures));
+    doc.setMarkdown(WithPictures(markdown, pictures));
     // After the text: setting it clears the resources. Each picture gets a thin frame, since
     // a dialog's grab has no window border of its own.
     for (auto it = pictures.cbegin(); it != pictures.cend(); ++it) {
@@ -199,7 +216,9 @@ bool WriteGuidePdf(const QString &markdown, const QMap<QString, QImage> &picture
         painter.save();
         painter.translate(body.left(), body.top() - page * body.height());
         QAbstractTextDocumentLayout::PaintContext context;
-        context.clip = QRectF(0, page * body.height(), body.width(), body.height());
+        // A line moved to the next page may start a hair above it (the frame of a picture):
+        // a few dots less keep it off this page.
+        context.clip = QRectF(0, page * body.height(), body.width(), body.height() - 4);
         painter.setClipRect(context.clip);
         doc.documentLayout()->draw(&painter, context);
         painter.restore();

@@ -5,6 +5,7 @@
 #include <QMap>
 #include <QString>
 
-// Pictures are referred to in the text as ![caption](name.png); one whose picture is missing
-// is left out with its caption. False when the PDF cannot be written.
+// Pictures are referred to in the text as ![caption](name.png), followed by a caption line
+// "图　text" that gets its number here; a missing picture is left out with its caption.
+// False when the PDF cannot be written.
 bool WriteGuidePdf(const QString &markdown, const QMap<QString, QImage> &pictures, const QString &pdfFile);

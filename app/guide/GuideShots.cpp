@@ -229,6 +229,18 @@ const ShotSpec kShots[] = {
          SelectPages(s, {1});
      },
      [](Scene &s) -> QWidget * { return s.form; }},
+    {"properties",
+     [](Scene &s) {
+         ShowFile(s);
+         s.form->TreeView1->setFocus();
+     },
+     nullptr, "MN_FILE_PROPERTIES",
+     [](QWidget *dialog) {
+         // Where an installed program keeps its catalogue, not the scratch folder of the build.
+         if (auto *location = dialog->findChild<QLineEdit *>(QStringLiteral("edtLocation")))
+             location->setText(
+                 QStringLiteral("/home/user/.local/share/arkavo/Images/合同/2026年12月/合同0001"));
+     }},
     {"scan",
      [](Scene &s) {
          if (s.form->ScanPanel) {
@@ -346,7 +358,7 @@ QMap<QString, QImage> TakeGuideShots(const QString &scratchDir)
                                           form.FormImgProcSetting, form.StatusPanels[1]},
                                          nullptr, &form));
         form.ConnectViewer(new TForm5(form.Context()));
-        form.resize(1180, 760);
+        form.resize(1024, 680);
         form.show();
         Settle(300);
         Scene scene{&form};

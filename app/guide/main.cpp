@@ -37,6 +37,10 @@ int main(int argc, char **argv)
     if (!scratch.isValid())
         return 1;
     const QMap<QString, QImage> pictures = TakeGuideShots(scratch.path());
+    // ARKAVO_GUIDE_PICTURES=<folder> keeps the pictures as PNG files, for looking at.
+    if (const QString keep = qEnvironmentVariable("ARKAVO_GUIDE_PICTURES"); !keep.isEmpty())
+        for (auto it = pictures.cbegin(); it != pictures.cend(); ++it)
+            it.value().save(keep + u'/' + it.key() + QStringLiteral(".png"));
     // Written beside the target and renamed, so a failed run leaves no half guide behind.
     const QString out = QString::fromLocal8Bit(argv[2]);
     const QString part = out + QStringLiteral(".part");

@@ -23,11 +23,18 @@ if(NOT fonts MATCHES "WenQuanYi")
   message(FATAL_ERROR "no Chinese font embedded:\n${fonts}")
 endif()
 
-# Every window of the guide's table was photographed.
+# Every window of the guide's table was photographed: distinct pictures by object number
+# (a picture across a page break is listed on both pages).
 execute_process(COMMAND pdfimages -list "${PDF}" OUTPUT_VARIABLE images)
-string(REGEX MATCHALL "\n +[0-9]+ +[0-9]+ +image " found "${images}")
-list(LENGTH found count)
-if(count LESS 8)
+string(REGEX MATCHALL "\n +[0-9]+ +[0-9]+ +image +[0-9]+ +[0-9]+ +[a-z]+ +[0-9]+ +[0-9]+ +[a-z]+ +[a-z]+ +[0-9]+" rows "${images}")
+set(objects "")
+foreach(row ${rows})
+  string(REGEX MATCH "[0-9]+$" object "${row}")
+  list(APPEND objects ${object})
+endforeach()
+list(REMOVE_DUPLICATES objects)
+list(LENGTH objects count)
+if(count LESS 9)
   message(FATAL_ERROR "only ${count} pictures in the guide:\n${images}")
 endif()
 message(STATUS "guide: ${count} pictures")
