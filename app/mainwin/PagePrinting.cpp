@@ -117,8 +117,6 @@ int TPagePrinter::Print(const QStringList &paths)
             painter.end();
     };
     for (int i = 0; i < paths.size(); ++i) {
-        if (BeforePage)
-            BeforePage(i);
         const PrintablePage page = LoadPrintablePage(paths[i]);
         if (sheets == 0) {
             // The job starts with the first page that can be printed.

@@ -6,8 +6,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <functional>
-
 class QPrinter;
 
 // What the print dialog offers for the shown node.
@@ -50,8 +48,6 @@ class TPagePrinter {
 public:
     explicit TPagePrinter(QPrinter &printer) : m_printer(printer) {}
     int Print(const QStringList &paths);
-    // Tests: called before each page is loaded.
-    std::function<void(int index)> BeforePage;
 
 private:
     QPrinter &m_printer;

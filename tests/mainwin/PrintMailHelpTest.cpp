@@ -92,6 +92,13 @@ protected:
         ASSERT_GT(form->ListView1->count(), 0);
     }
 
+    // Count grey pages, page n Width0 + 10 n pixels wide.
+    void writePages(int count, int width0 = 100)
+    {
+        for (int n = 1; n <= count; ++n)
+            writeGrayTiff(dir + QString("P%1.tif").arg(n, 7, 10, QChar('0')), width0 + 10 * n, 60, 300);
+    }
+
     // Clicks the page items at Rows, with Ctrl held after the first, as a person selects.
     void clickPages(const QList<int> &rows)
     {
@@ -127,10 +134,7 @@ protected:
 
 TEST_F(PrintMailHelp, DialogOffersPageNumbersForAFileOnlyAndTheSelectionOnlyWithSelectedPages)
 {
-    showPages([&] {
-        for (int n = 1; n <= 3; ++n)
-            writeGrayTiff(dir + QString("P%1.tif").arg(n, 7, 10, QChar('0')), 40, 50, 300);
-    });
+    showPages([&] { writePages(3); });
     struct Seen {
         int min, max, from, to;
         bool range, selection;
@@ -171,10 +175,7 @@ TEST_F(PrintMailHelp, DialogOffersPageNumbersForAFileOnlyAndTheSelectionOnlyWith
 
 TEST_F(PrintMailHelp, ThumbnailModeKeepsTheLastRangeChoiceAndSinglePageModePresetsTheSelection)
 {
-    showPages([&] {
-        for (int n = 1; n <= 2; ++n)
-            writeGrayTiff(dir + QString("P%1.tif").arg(n, 7, 10, QChar('0')), 40, 50, 300);
-    });
+    showPages([&] { writePages(2); });
     clickPages({0});
     QList<QPrinter::PrintRange> offered;
     print([&](QPrintDialog *, QPrinter *printer) {
@@ -195,39 +196,43 @@ TEST_F(PrintMailHelp, ThumbnailModeKeepsTheLastRangeChoiceAndSinglePageModePrese
     EXPECT_EQ(pdfImages(pdf).size(), 1);
 }
 
-TEST_F(PrintMailHelp, SelectionOfPagesTwoAndFourPrintsThoseTwoInListOrder)
+TEST_F(PrintMailHelp, ChosenPagesPrintOnePerSheetInListOrder)
 {
-    // Widths tell the pages apart on paper.
-    showPages([&] {
-        for (int n = 1; n <= 5; ++n)
-            writeGrayTiff(dir + QString("P%1.tif").arg(n, 7, 10, QChar('0')), 100 + 10 * n, 60, 300);
-    });
-    clickPages({3, 1});
-    print([](QPrintDialog *, QPrinter *printer) { printer->setPrintRange(QPrinter::Selection); });
-    EXPECT_EQ(pdfPages(pdf), 2);
-    const QList<PdfImage> images = pdfImages(pdf);
-    ASSERT_EQ(images.size(), 2);
-    EXPECT_EQ(images[0].page, 1);
-    EXPECT_EQ(images[0].width, 120);
-    EXPECT_EQ(images[1].page, 2);
-    EXPECT_EQ(images[1].width, 140);
+    // Widths tell the pages apart on paper: page n is 100 + 10 n pixels wide.
+    showPages([&] { writePages(5); });
+    const struct {
+        const char *name;
+        QPrinter::PrintRange range;
+        int from, to;
+        QList<int> clicked, widths;
+    } cases[] = {
+        {"selection of pages 2 and 4, clicked the other way round",
+         QPrinter::Selection,
+         0,
+         0,
+         {3, 1},
+         {120, 140}},
+        {"page numbers 2 to 3", QPrinter::PageRange, 2, 3, {0}, {120, 130}},
+        {"every page", QPrinter::AllPages, 0, 0, {4}, {110, 120, 130, 140, 150}},
+    };
+    for (const auto &c : cases) {
+        clickPages(c.clicked);
+        print([&](QPrintDialog *, QPrinter *printer) {
+            printer->setPrintRange(c.range);
+            if (c.range == QPrinter::PageRange)
+                printer->setFromTo(c.from, c.to);
+        });
+        EXPECT_EQ(pdfPages(pdf), c.widths.size()) << c.name;
+        QList<int> widths, sheets;
+        for (const PdfImage &image : pdfImages(pdf)) {
+            widths << image.width;
+            sheets << image.page;
+        }
+        EXPECT_EQ(widths, c.widths) << c.name;
+        for (int i = 0; i < sheets.size(); ++i)
+            EXPECT_EQ(sheets[i], i + 1) << c.name;
+    }
     EXPECT_TRUE(shown.isEmpty());
-}
-
-TEST_F(PrintMailHelp, PageRangeOfAFilePrintsThosePageNumbers)
-{
-    showPages([&] {
-        for (int n = 1; n <= 4; ++n)
-            writeGrayTiff(dir + QString("P%1.tif").arg(n, 7, 10, QChar('0')), 100 + 10 * n, 60, 300);
-    });
-    print([](QPrintDialog *, QPrinter *printer) {
-        printer->setPrintRange(QPrinter::PageRange);
-        printer->setFromTo(2, 3);
-    });
-    const QList<PdfImage> images = pdfImages(pdf);
-    ASSERT_EQ(images.size(), 2);
-    EXPECT_EQ(images[0].width, 120);
-    EXPECT_EQ(images[1].width, 130);
 }
 
 TEST_F(PrintMailHelp, A4PageAt300DpiPrintsAtItsPhysicalSize)
@@ -366,6 +371,37 @@ TEST_F(PrintMailHelp, MailAttachesTheSelectedPagesUnderCaptionAndExtension)
     TMailtoThread::RemoveOldMailFolders(-1);
     EXPECT_FALSE(QFileInfo::exists(folder.filePath()));
     EXPECT_TRUE(shown.isEmpty());
+    TMailtoThread::SetMailFolderBase({});
+}
+
+TEST_F(PrintMailHelp, MailWhoseAttachmentsCannotBePreparedSaysSoAndStartsNoMailClient)
+{
+    showPages([&] { writePages(2); });
+    FakeMailer mailer(RootPath);
+    QFile plain(RootPath + "plain");
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    const struct {
+        const char *name;
+        QString base;
+        std::function<void()> spoil;
+    } cases[] = {
+        {"no folder for the attachments", RootPath + "plain", [] {}},
+        {"a page gone meanwhile", RootPath, [&] { QFile::remove(dir + "P0000002.tif"); }},
+    };
+    for (const auto &c : cases) {
+        shown.clear();
+        TMailtoThread::SetMailFolderBase(c.base);
+        clickPages({0, 1});
+        c.spoil();
+        trigger("MN_FILE_EMAIL");
+        ASSERT_TRUE(QTest::qWaitFor([&] { return form->MailThread.isNull(); }, 5000)) << c.name;
+        QCoreApplication::processEvents();
+        ASSERT_EQ(shown.size(), 1) << c.name;
+        EXPECT_EQ(shown[0].caption, "错误") << c.name;
+        EXPECT_FALSE(QFile::exists(mailer.record())) << c.name;
+        EXPECT_TRUE(QDir(RootPath).entryList({"arkavo-mail-*"}, QDir::Dirs).isEmpty()) << c.name;
+    }
     TMailtoThread::SetMailFolderBase({});
 }
 
