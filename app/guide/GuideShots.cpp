@@ -182,7 +182,7 @@ bool BuildScene(Scene &scene)
 // One picture: Prepare puts the program into the state to show (may be unset); then
 // either Target gives the widget to photograph, or Command names the command whose
 // dialog is photographed while it is open (and then closed as Cancel would).
-struct ShotSpec {
+struct ShotEntry {
     const char *name;
     std::function<void(Scene &)> prepare;
     std::function<QWidget *(Scene &)> target;
@@ -222,7 +222,7 @@ void SinglePage(Scene &s, bool on)
 }
 
 // Add a window here to have its picture in the guide; the guide's text refers to it by name.
-const ShotSpec kShots[] = {
+const ShotEntry kShots[] = {
     {"main",
      [](Scene &s) {
          ShowFile(s);
@@ -364,18 +364,18 @@ QMap<QString, QImage> TakeGuideShots(const QString &scratchDir)
         Scene scene{&form};
         if (!BuildScene(scene))
             std::fprintf(stderr, "guide: some sample pages could not be written\n");
-        for (const ShotSpec &spec : kShots) {
-            if (spec.prepare)
-                spec.prepare(scene);
+        for (const ShotEntry &entry : kShots) {
+            if (entry.prepare)
+                entry.prepare(scene);
             QImage picture;
-            if (spec.command)
-                picture = ShootCommand(scene, spec.command, spec.arrange);
-            else if (QWidget *w = spec.target(scene))
+            if (entry.command)
+                picture = ShootCommand(scene, entry.command, entry.arrange);
+            else if (QWidget *w = entry.target(scene))
                 picture = Grab(w);
             if (picture.isNull())
-                std::fprintf(stderr, "guide: no picture of %s\n", spec.name);
+                std::fprintf(stderr, "guide: no picture of %s\n", entry.name);
             else
-                shots.insert(QString::fromLatin1(spec.name), picture);
+                shots.insert(QString::fromLatin1(entry.name), picture);
         }
         form.hide();
     }
