@@ -9,6 +9,7 @@
 #include "TForm5.h"
 #include "TFormSearch.h"
 #include "TFormExport.h"
+#include "TMailtoThread.h"
 
 #include <QEventLoop>
 #include <QIcon>
@@ -76,12 +77,14 @@ int main(int argc, char **argv)
         }
         HoldSplash(flash.get());
         flash.reset();
+        // Attachments handed to the mail client long ago are no longer read.
+        TMailtoThread::RemoveOldMailFolders();
 
         form1 = std::make_unique<TForm1>();
         form1->setWindowTitle(QStringLiteral("Arkavo v2.2文档扫描管理系统"));
         // The scan panel, then the viewer (with its brightness and contrast dialog).
-        form1->ConnectScanPanel(new TForm3({form1->ImageManager, form1->TreeView1, form1->ListView1, form1.get(),
-                                            form1->FormImgProcSetting, form1->StatusPanels[1]},
+        form1->ConnectScanPanel(new TForm3({form1->ImageManager, form1->TreeView1, form1->ListView1,
+                                            form1.get(), form1->FormImgProcSetting, form1->StatusPanels[1]},
                                            nullptr, form1.get()));
         form1->ConnectViewer(new TForm5(form1->Context()));
         form1->ConnectSearch(new TFormSearch(form1->ImageManager, form1.get()));

@@ -12,8 +12,9 @@ install(TARGETS globalmem codec pixolve ovisco capteon
   LIBRARY DESTINATION ${ARKAVO_INSTALL_DIR}
   PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 install(FILES ${PROJECT_SOURCE_DIR}/app/store/unknown-file.bmp DESTINATION ${ARKAVO_INSTALL_DIR})
-if(EXISTS ${PROJECT_SOURCE_DIR}/app/resources/help.pdf)
-  install(FILES ${PROJECT_SOURCE_DIR}/app/resources/help.pdf DESTINATION ${ARKAVO_INSTALL_DIR})
+# The user's guide is made in the build folder beside the program (app/guide).
+if(TARGET arkavo_help)
+  install(FILES ${CMAKE_BINARY_DIR}/bin/help.pdf DESTINATION ${ARKAVO_INSTALL_DIR})
 endif()
 # A relative link, so the installed tree can be moved (or unpacked anywhere) as a whole.
 install(CODE "

@@ -266,8 +266,17 @@ public:
     void MN_HELP_CHECKNEWVERSIONClick();
     void MN_HELP_ABOUTClick();
 
-private:
+    // The print dialog of the last print, with the printer it sets up; made at the first.
+    class QPrintDialog *PrintDialog1 = nullptr;
+    // Shows the print dialog; true when the user chose to print. Tests answer it.
+    std::function<bool(QPrintDialog *)> RunPrintDialog;
+    // The mail thread started last, while it runs.
+    QPointer<class TMailtoThread> MailThread;
+    // Settings.ini's SYSTEM key holding the address the new-version command opens.
+    static constexpr const char *kNewVersionKey = "NEWVERSIONURL";
 
+private:
+    int m_printRange = -1; // the range of the last print (a QPrinter::PrintRange); -1 before any
 
     // ---- Search ----
 public:
