@@ -475,7 +475,7 @@ int decodeTiff(const std::uint8_t *data, std::size_t size, int page, DecodedPage
 
 namespace {
 
-// Creates or replaces the file with one page, or adds a page to it, written by Page.
+// Creates or replaces the file with one page, or adds a page to it; WritePage writes it.
 template <typename WritePage> bool writeTiffFile(const char *fileName, bool append, WritePage writePage)
 {
     TiffMessages messages;
