@@ -8,6 +8,7 @@
 #include "TForm1.h"
 #include "TForm3.h"
 #include "TForm5.h"
+#include "TFormSearch.h"
 #include "PageListView.h"
 #include "TImageManager.h"
 #include "TformFieldInput.h"
@@ -272,6 +273,31 @@ const ShotEntry kShots[] = {
          Settle();
      },
      nullptr, "PMN_FILE_FIELDDEFINE"},
+    {"search",
+     [](Scene &s) {
+         // A quick search over the file type, its folder's line chosen: the hits below the pages.
+         ShowFile(s);
+         s.form->TreeView1->setCurrentItem(s.contracts);
+         Settle();
+         if (s.form->ScanPanel && s.form->FormSearch) {
+             TFormSearch *search = s.form->FormSearch;
+             s.form->ScanPanel->PageControl1->setCurrentWidget(search->PanelSearch->parentWidget());
+             Settle();
+             search->EdtKeyword->clear();
+             search->btn_mhsearch->click();
+             if (QTreeWidgetItem *line = search->ListView1->topLevelItem(0))
+                 search->ListView1->setCurrentItem(line);
+             Settle(200);
+         }
+     },
+     [](Scene &s) -> QWidget * { return s.form; }},
+    {"export",
+     [](Scene &s) {
+         if (s.form->ScanPanel)
+             s.form->ScanPanel->PageControl1->setCurrentIndex(0);
+         ShowFile(s);
+     },
+     nullptr, "MN_FILE_EXPORT"},
     {"print",
      [](Scene &s) {
          ShowFile(s);
@@ -358,6 +384,7 @@ QMap<QString, QImage> TakeGuideShots(const QString &scratchDir)
                                           form.FormImgProcSetting, form.StatusPanels[1]},
                                          nullptr, &form));
         form.ConnectViewer(new TForm5(form.Context()));
+        form.ConnectSearch(new TFormSearch(form.ImageManager, &form));
         form.resize(1024, 680);
         form.show();
         Settle(300);
