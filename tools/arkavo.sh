@@ -23,7 +23,7 @@ packages=(
   libsane1 sane-utils sane-airscan xauth xvfb fonts-wqy-microhei xdg-utils qpdf poppler-utils
   adwaita-icon-theme ghostscript qt6-translations-l10n
   # the export tests read their outputs as other programs do; the benchmark compares
-  libtiff-tools poppler-utils libxml2-utils python3 img2pdf
+  libtiff-tools libxml2-utils python3 img2pdf
   # the Debian package and its checks
   dpkg-dev desktop-file-utils lintian
 )
