@@ -20,7 +20,7 @@ packages=(
   libtiff-dev libjpeg62-turbo-dev libturbojpeg0-dev libqpdf-dev libleptonica-dev libsane-dev
   libsqlite3-dev libgtest-dev libbenchmark-dev
   # run and test
-  libsane1 sane-utils sane-airscan xauth xvfb fonts-wqy-microhei xdg-utils qpdf
+  libsane1 sane-utils sane-airscan python3 xauth xvfb fonts-wqy-microhei xdg-utils qpdf
   adwaita-icon-theme ghostscript qt6-translations-l10n
   # the Debian package and its checks
   dpkg-dev desktop-file-utils lintian
