@@ -29,48 +29,60 @@ inline constexpr int kRuleLeft = 300, kRuleRight = 2180, kRuleTop = 420, kRuleTh
 inline constexpr int kMarkTop = 520, kMarkSize = 60, kMarkPitch = 120;
 
 // The grey value of the sheet at (x, y), counted from the top left of the image.
-inline std::uint8_t SheetGrey(const SheetSpec &s, double x, double y)
-{
-    // Turn the image point back onto the unturned paper around the page centre.
-    const double a = -s.skew * M_PI / 180.0;
-    const double cx = kSheetWidth / 2.0, cy = kSheetHeight / 2.0;
-    const double u = cx + (x - cx) * std::cos(a) - (y - cy) * std::sin(a);
-    const double v = cy + (x - cx) * std::sin(a) + (y - cy) * std::cos(a);
-    const int b = s.background;
-    if (u < b || v < b || u >= kSheetWidth - b || v >= kSheetHeight - b)
-        return 12; // the lid's black behind the paper
-    if (s.marks == 0)
-        return 245;
-    if (u >= kRuleLeft && u < kRuleRight && v >= kRuleTop && v < kRuleTop + kRuleThickness)
-        return 20;
-    if (v >= kMarkTop && v < kMarkTop + kMarkSize && u >= kRuleLeft) {
-        const int k = int((u - kRuleLeft) / kMarkPitch);
-        if (k < s.marks && u - kRuleLeft - k * kMarkPitch < kMarkSize)
+class SheetPainter {
+public:
+    explicit SheetPainter(const SheetSpec &s)
+        : m_spec(s), m_cos(std::cos(-s.skew * M_PI / 180.0)), m_sin(std::sin(-s.skew * M_PI / 180.0))
+    {
+    }
+
+    std::uint8_t grey(double x, double y) const
+    {
+        // Turn the image point back onto the unturned paper around the page centre.
+        const double cx = kSheetWidth / 2.0, cy = kSheetHeight / 2.0;
+        const double u = cx + (x - cx) * m_cos - (y - cy) * m_sin;
+        const double v = cy + (x - cx) * m_sin + (y - cy) * m_cos;
+        const int b = m_spec.background;
+        if (u < b || v < b || u >= kSheetWidth - b || v >= kSheetHeight - b)
+            return 12; // the lid's black behind the paper
+        if (m_spec.marks == 0)
+            return 245;
+        if (u >= kRuleLeft && u < kRuleRight && v >= kRuleTop && v < kRuleTop + kRuleThickness)
             return 20;
+        if (v >= kMarkTop && v < kMarkTop + kMarkSize && u >= kRuleLeft) {
+            const int k = int((u - kRuleLeft) / kMarkPitch);
+            if (k < m_spec.marks && u - kRuleLeft - k * kMarkPitch < kMarkSize)
+                return 20;
+        }
+        // Lines of text-like ink below, so the page has a body for deskew to read.
+        if (v > 800 && v < kSheetHeight - 500 && u > kRuleLeft && u < kRuleRight) {
+            const int line = int(v - 800) % 90;
+            const int column = int(u - kRuleLeft) % 37;
+            if (line < 28 && column < 22 && (int(u) / 37 + int(v) / 90) % 7 != 0)
+                return 35;
+        }
+        return 245;
     }
-    // Lines of text-like ink below, so the page has a body for deskew to read.
-    if (v > 800 && v < kSheetHeight - 500 && u > kRuleLeft && u < kRuleRight) {
-        const int line = int(v - 800) % 90;
-        const int column = int(u - kRuleLeft) % 37;
-        if (line < 28 && column < 22 && (int(u) / 37 + int(v) / 90) % 7 != 0)
-            return 35;
-    }
-    return 245;
-}
+
+private:
+    SheetSpec m_spec;
+    double m_cos, m_sin;
+};
 
 inline GlobalBlock MakeSheet(const SheetSpec &s)
 {
-    const int bits = s.colour ? 24 : 8;
-    return MakePatternPage(kSheetWidth, kSheetHeight, bits, [&s](std::uint8_t *row, int x, int rowIndex) {
-        const std::uint8_t g = SheetGrey(s, x, kSheetHeight - 1 - rowIndex); // rows are bottom-up
-        if (s.colour) {
-            row[3 * x] = std::uint8_t(g * 0.9); // a slightly warm paper
-            row[3 * x + 1] = g;
-            row[3 * x + 2] = g;
-        } else {
-            row[x] = g;
-        }
-    });
+    const SheetPainter painter(s);
+    return MakePatternPage(
+        kSheetWidth, kSheetHeight, s.colour ? 24 : 8, [&s, &painter](std::uint8_t *row, int x, int rowIndex) {
+            const std::uint8_t g = painter.grey(x, kSheetHeight - 1 - rowIndex); // bottom-up
+            if (s.colour) {
+                row[3 * x] = std::uint8_t(g * 0.9); // a slightly warm paper
+                row[3 * x + 1] = g;
+                row[3 * x + 2] = g;
+            } else {
+                row[x] = g;
+            }
+        });
 }
 
 // Writes the sheet as the JPEG a scanner would send.
