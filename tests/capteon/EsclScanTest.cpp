@@ -3,13 +3,13 @@
 // faults and cancel. The scanner is the loopback eSCL device of tests/support.
 #include "CapteonWidget.h"
 #include "EsclScanner.h"
+#include "ProgressWindow.h"
 #include "PreparedSheets.h"
 #include "TempDir.h"
 
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
-#include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -32,26 +32,18 @@ struct Page {
     int width = 0, height = 0, bits = 0, xDpi = 0, yDpi = 0, marks = -1;
 };
 
-// The scanner library's configuration folder and the sheets, made once for the run.
+// The scanner library's configuration folder, one for the run: the library reads its
+// name once per process.
 class EsclEnvironment : public ::testing::Environment {
 public:
     void SetUp() override
     {
         s_dir = std::make_unique<arkavo::test::TempDir>();
-        arkavo::test::WriteAirscanConfig(config(), kDeviceName, "http://127.0.0.1:1/eSCL");
         setenv("SANE_CONFIG_DIR", config().c_str(), 1);
-        for (bool colour : {false, true}) {
-            std::filesystem::create_directories(sheets(colour));
-            for (int i = 1; i <= 6; ++i)
-                arkavo::test::WriteSheetJpeg({i, 0, 0, colour}, sheets(colour) / sheetName(i));
-        }
     }
     void TearDown() override { s_dir.reset(); }
 
-    static std::filesystem::path config() { return s_dir->path() / "sane"; }
-    // Six sheets, the n-th with n marks.
-    static std::filesystem::path sheets(bool colour) { return s_dir->path() / (colour ? "colour" : "grey"); }
-    static std::string sheetName(int n) { return "sheet" + std::to_string(n) + ".jpg"; }
+    static std::filesystem::path config() { return s_dir->path(); }
 
 private:
     static inline std::unique_ptr<arkavo::test::TempDir> s_dir;
@@ -59,23 +51,14 @@ private:
 
 [[maybe_unused]] const auto *g_escl = ::testing::AddGlobalTestEnvironment(new EsclEnvironment);
 
-QWidget *topLevel(const char *name)
-{
-    for (QWidget *w : QApplication::topLevelWidgets())
-        if (w->objectName() == QLatin1String(name) && w->isVisible())
-            return w;
-    return nullptr;
-}
-
 class EsclScan : public ::testing::Test {
 protected:
-    // Starts the device with the first `count` sheets in its feeder and points the
-    // library at it; the control comes after, so the library reads the new port.
+    // Starts the device with `count` sheets in its feeder, the n-th with n marks, and
+    // points the library at it; the control comes after, so the library reads the new port.
     void startDevice(int count, bool colour = false, EsclScanner::Options options = {})
     {
         for (int i = 1; i <= count; ++i)
-            std::filesystem::copy_file(EsclEnvironment::sheets(colour) / EsclEnvironment::sheetName(i),
-                                       m_pages / EsclEnvironment::sheetName(i));
+            arkavo::test::WriteSheetJpeg({i, 0, 0, colour}, m_pages / ("sheet" + std::to_string(i) + ".jpg"));
         m_device = std::make_unique<EsclScanner>(m_pages.path(), options);
         arkavo::test::WriteAirscanConfig(EsclEnvironment::config(), kDeviceName, m_device->url());
         m_host = std::make_unique<QWidget>();
@@ -272,14 +255,8 @@ TEST_F(EsclScan, CancelKeepsEverySheetTheDeviceSent)
     m_host->show();
     bool cancelled = false;
     m_onPage = [&](int page) {
-        if (page != 2)
-            return;
-        QWidget *progress = topLevel("CapteonProgress");
-        auto *cancel = progress ? progress->findChild<QPushButton *>(QStringLiteral("btnCancel")) : nullptr;
-        if (cancel && cancel->isEnabled()) {
-            cancel->click();
-            cancelled = true;
-        }
+        if (page == 2)
+            cancelled = arkavo::test::ClickProgressCancel();
     };
     EXPECT_EQ(scan(), "");
     ASSERT_TRUE(cancelled);
