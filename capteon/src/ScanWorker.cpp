@@ -77,7 +77,10 @@ void ScanWorker::readPages()
             const double expected = params.lines > 0 ? double(params.lines) * params.bytesPerLine : 0.0;
             double received = 0;
             for (;;) {
-                if (m_cancel) {
+                // A feeder's sheet has left the tray once it started: it is read to its
+                // end and delivered. A flatbed scan can stop half-way, the page stays
+                // on the glass.
+                if (m_cancel && !m_feeder) {
                     m_cancelled = true;
                     return; // run() cancels the sheet on the device
                 }

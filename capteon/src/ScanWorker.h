@@ -25,8 +25,8 @@ public:
     // The batch itself; call on the worker thread. Ends with finished().
     void run();
 
-    // Stops before the next sheet and abandons the one being read; a page already
-    // read is still sent. Any thread.
+    // Stops before the next sheet. A feeder's sheet being read is read to its end and
+    // sent, a flatbed scan is abandoned; a page already read is still sent. Any thread.
     void requestCancel() { m_cancel = true; }
     // The GUI thread is done with a delivered page; frees a place in the queue.
     void pageConsumed() { m_slots.release(); }

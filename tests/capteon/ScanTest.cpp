@@ -2,6 +2,7 @@
 // page layouts, resolution, feeder batches, faults, cancel, the dialogs and the
 // remembered choices.
 #include "CapteonWidget.h"
+#include "ProgressWindow.h"
 #include "SaneDevice.h"
 #include "SaneTestDevice.h"
 #include "TempDir.h"
@@ -76,25 +77,8 @@ PageInfo describe(HGLOBAL h, const CapteonWidget &control)
     return p;
 }
 
-QWidget *topLevel(const char *name)
-{
-    for (QWidget *w : QApplication::topLevelWidgets())
-        if (w->objectName() == QLatin1String(name) && w->isVisible())
-            return w;
-    return nullptr;
-}
-
-// Clicks Cancel in the progress window; false when the window or its button is
-// missing or disabled.
-bool clickProgressCancel()
-{
-    QWidget *progress = topLevel("CapteonProgress");
-    auto *cancel = progress ? progress->findChild<QPushButton *>(QStringLiteral("btnCancel")) : nullptr;
-    if (!cancel || !cancel->isEnabled())
-        return false;
-    cancel->click();
-    return true;
-}
+using arkavo::test::ClickProgressCancel;
+using arkavo::test::VisibleTopLevel;
 
 // Waits on the GUI thread without letting events run, as a host filing a page does.
 void waitUntil(const std::function<bool()> &done, int timeoutMs)
@@ -388,7 +372,7 @@ TEST_F(CapteonScan, CancelAfterThreePagesEndsWithoutError)
     bool cancelWasUsable = false;
     m_onPage = [&](int page) {
         if (page == 3)
-            cancelWasUsable = clickProgressCancel();
+            cancelWasUsable = ClickProgressCancel();
     };
     EXPECT_EQ(scan(), "");
     EXPECT_TRUE(cancelWasUsable);
@@ -396,7 +380,7 @@ TEST_F(CapteonScan, CancelAfterThreePagesEndsWithoutError)
     EXPECT_GE(m_pages.size(), 3u);
     EXPECT_LT(m_pages.size(), 10u);
     EXPECT_EQ(m_events, std::string(m_pages.size(), 'P') + "D");
-    EXPECT_EQ(topLevel("CapteonProgress"), nullptr);
+    EXPECT_EQ(VisibleTopLevel("CapteonProgress"), nullptr);
 }
 
 TEST_F(CapteonScan, CancelStillDeliversEveryPageReadAheadOfASlowHost)
@@ -412,7 +396,7 @@ TEST_F(CapteonScan, CancelStillDeliversEveryPageReadAheadOfASlowHost)
     m_onPage = [&](int page) {
         QThread::msleep(150); // filing takes a while; the device reads on
         if (page == 3)
-            clickProgressCancel();
+            ClickProgressCancel();
     };
     EXPECT_EQ(scan(), "");
     ASSERT_GT(m_pages.size(), 3u) << "the pages read ahead of the cancel were dropped";

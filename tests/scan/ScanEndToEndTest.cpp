@@ -1,20 +1,11 @@
 // A batch from the scanner library's test device through the real scanner control into
 // the catalogue, as an operator scans it.
-#include "CatalogSchema.h"
-#include "Controls.h"
-#include "Globals.h"
-#include "Messages.h"
+#include "DeviceScanWindow.h"
 #include "PageImport.h"
 #include "PageListView.h"
-#include "TForm1.h"
-#include "TForm3.h"
 #include "TFormImgProcSetting.h"
-#include "TImageManager.h"
 
 #include "SaneTestDevice.h"
-#include "TempDir.h"
-
-#include "capteon/CapteonInterface.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -35,63 +26,34 @@ namespace {
 TEST(ScanEndToEnd, ATenSheetFeederBatchAppendedToAFolderLandsAsTenPagesWithThumbnails)
 {
     arkavo::test::TempDir root;
-    AppPath = RootPath = ResourcePath = QString::fromStdString(root.str());
-    Messages::SetResponder([](const MessageRecord &m) {
-        ADD_FAILURE() << m.text.toStdString();
-        return MsgAnswer::Ok;
-    });
-    ControlRegistry::RegisterControls(QCoreApplication::applicationDirPath() + u'/');
-    ASSERT_NE(ControlRegistry::Capteon(), nullptr) << "libcapteon.so beside the test";
-    ASSERT_EQ(OpenCatalog("Admin", ""), CatalogLogin::LoggedIn);
-    {
-        auto form = std::make_unique<TForm1>();
-        auto *panel = new TForm3(
-            {form->ImageManager, form->TreeView1, form->ListView1, form.get(), form->FormImgProcSetting},
-            nullptr, form.get());
-        form->ConnectScanPanel(panel);
-        ASSERT_NE(panel->Capteon1, nullptr);
-        panel->Capteon1->widget()->setProperty("SettingsFile",
-                                               QString::fromStdString((root / "Capteon.ini").string()));
-        form->resize(1200, 800);
-        form->show();
-        TImageManager *store = form->ImageManager;
-        QTreeWidgetItem *type = store->NewFileType(true);
-        QTreeWidgetItem *folder = store->NewFolder(type, "F", true);
+    arkavo::test::DeviceScanWindow w;
+    ASSERT_NO_FATAL_FAILURE(w.open(root));
+    w.scanner->setShowUI(false);
+    w.scanner->setScanner(QStringLiteral("test:0"));
+    w.scanner->setXResolution(150);
+    w.scanner->setYResolution(150);
+    w.scanner->setFeeder(QStringLiteral("ADF"));
+    w.panel->chkbox_DESKEW->setChecked(true);
+    w.panel->chkbox_CROPBLACKBOX->setChecked(true);
+    ASSERT_NO_FATAL_FAILURE(w.appendToFolder());
 
-        panel->Capteon1->setShowUI(false);
-        panel->Capteon1->setScanner(QStringLiteral("test:0"));
-        panel->Capteon1->setXResolution(150);
-        panel->Capteon1->setYResolution(150);
-        panel->Capteon1->setFeeder(QStringLiteral("ADF"));
-        panel->chkbox_DESKEW->setChecked(true);
-        panel->chkbox_CROPBLACKBOX->setChecked(true);
-        form->TreeView1->setCurrentItem(folder);
-        QCoreApplication::processEvents();
-        form->UpdateCommandStates();
-        ASSERT_TRUE(panel->btn_scan_append->isEnabled());
-        QTest::mouseClick(panel->btn_scan_append, Qt::LeftButton);
-
-        ASSERT_EQ(folder->childCount(), 1);
-        QTreeWidgetItem *file = folder->child(0);
-        const QString dir = store->ImagesPath + type->text(0) + "/F/" + file->text(0) + "/";
-        const QStringList pages = QDir(dir).entryList({"P*.tif"}, QDir::Files, QDir::Name);
-        EXPECT_EQ(pages.size(), 10);
-        EXPECT_EQ(pages.value(9), "P0000010.tif");
-        // The list shows the new file's pages and makes their thumbnails.
-        form->TreeView1->setCurrentItem(file);
-        QElapsedTimer wait;
-        wait.start();
-        while ((form->ThumbnailsPending() || form->ListView1->count() < 10) && wait.elapsed() < 20000)
-            QTest::qWait(20);
-        EXPECT_EQ(form->ListView1->count(), 10);
-        for (const QString &page : pages)
-            EXPECT_TRUE(ThumbnailIsCurrent(dir + page, store->ThumbnailPathOf(dir + page)))
-                << page.toStdString();
-        EXPECT_TRUE(QDir(panel->TempDir()).isEmpty());
-        form->hide();
-    }
-    Messages::SetResponder(nullptr);
-    DestroyCatalogObjects();
+    ASSERT_EQ(w.folder->childCount(), 1);
+    QTreeWidgetItem *file = w.folder->child(0);
+    const QString dir = w.fileDir(0);
+    const QStringList pages = QDir(dir).entryList({"P*.tif"}, QDir::Files, QDir::Name);
+    EXPECT_EQ(pages.size(), 10);
+    EXPECT_EQ(pages.value(9), "P0000010.tif");
+    // The list shows the new file's pages and makes their thumbnails.
+    w.form->TreeView1->setCurrentItem(file);
+    QElapsedTimer wait;
+    wait.start();
+    while ((w.form->ThumbnailsPending() || w.form->ListView1->count() < 10) && wait.elapsed() < 20000)
+        QTest::qWait(20);
+    EXPECT_EQ(w.form->ListView1->count(), 10);
+    for (const QString &page : pages)
+        EXPECT_TRUE(ThumbnailIsCurrent(dir + page, w.store->ThumbnailPathOf(dir + page)))
+            << page.toStdString();
+    EXPECT_TRUE(QDir(w.panel->TempDir()).isEmpty());
 }
 
 // The application lives for the whole run and is torn down before the leak check.
