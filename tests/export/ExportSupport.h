@@ -57,7 +57,7 @@ inline QStringList FilesBelow(const QString &dir)
     std::error_code ec;
     for (auto it = fs::recursive_directory_iterator(dir.toStdString(), ec);
          it != fs::recursive_directory_iterator(); it.increment(ec))
-        if (it->is_regular_file())
+        if (std::error_code gone; it->is_regular_file(gone)) // a file that vanished meanwhile is passed over
             files << QDir(dir).relativeFilePath(QString::fromStdString(it->path().string()));
     files.sort();
     return files;
