@@ -16,7 +16,7 @@ fi
 
 packages=(
   # build
-  cmake ninja-build g++ pkg-config ccache qt6-base-dev libqt6sql6-sqlite
+  cmake ninja-build g++ pkg-config ccache qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql
   libtiff-dev libjpeg62-turbo-dev libturbojpeg0-dev libqpdf-dev libleptonica-dev libsane-dev
   libsqlite3-dev libgtest-dev libbenchmark-dev
   # run and test
@@ -24,6 +24,8 @@ packages=(
   adwaita-icon-theme ghostscript qt6-translations-l10n
   # the export tests read their outputs as other programs do; the benchmark compares
   libtiff-tools libxml2-utils python3 img2pdf
+  # the catalogue tests start a PostgreSQL server of their own
+  postgresql
   # the Debian package and its checks
   dpkg-dev desktop-file-utils lintian
 )

@@ -89,17 +89,29 @@ bool TCatalogConnection::CreateDatabaseFile(const QString &fileName)
     return ok && QFileInfo::exists(fileName);
 }
 
+// The connection's driver, made anew when it was another engine's.
+bool TCatalogConnection::useDriver(const QString &driver)
+{
+    if (QSqlDatabase::contains(m_connectionName)) {
+        m_db = QSqlDatabase::database(m_connectionName, false);
+        if (m_db.driverName() == driver)
+            return true;
+        m_db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(m_connectionName);
+    }
+    m_db = QSqlDatabase::addDatabase(driver, m_connectionName);
+    return m_db.isValid();
+}
+
 bool TCatalogConnection::Connect(const QString &fileName)
 {
     disconnect();
     m_fileName = fileName;
+    m_server = false;
     if (!QFileInfo(fileName).isFile())
         return fail(QStringLiteral("数据库文件不存在：%1").arg(fileName));
-
-    if (!QSqlDatabase::contains(m_connectionName))
-        m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
-    else
-        m_db = QSqlDatabase::database(m_connectionName, false);
+    if (!useDriver(QStringLiteral("QSQLITE")))
+        return fail(errorText(m_db.lastError()));
     // mode=rw never creates the file, so a vanished file cannot be replaced by an empty one.
     QUrl url = QUrl::fromLocalFile(QFileInfo(fileName).absoluteFilePath());
     url.setQuery(QStringLiteral("mode=rw"));
@@ -113,15 +125,44 @@ bool TCatalogConnection::Connect(const QString &fileName)
     if (!probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) || !probe.next() ||
         !probe.exec(QStringLiteral("PRAGMA quick_check(1)")) || !probe.next() ||
         probe.value(0).toString() != u"ok") {
-        const QString why =
-            probe.lastError().isValid() ? errorText(probe.lastError()) : QStringLiteral("数据库文件已损坏");
-        probe = QSqlQuery();
-        m_db.close();
-        return fail(why);
+        return refuseOpen(probe, probe.lastError().isValid() ? errorText(probe.lastError())
+                                                             : QStringLiteral("数据库文件已损坏"));
     }
+    return opened();
+}
+
+bool TCatalogConnection::refuseOpen(QSqlQuery &query, const QString &why)
+{
+    query = QSqlQuery();
+    m_db.close();
+    return fail(why);
+}
+
+bool TCatalogConnection::opened()
+{
     m_connected = true;
     m_lastError.clear();
     return true;
+}
+
+bool TCatalogConnection::ConnectServer(const QString &connectionString)
+{
+    disconnect();
+    m_fileName.clear();
+    m_server = true;
+    if (!useDriver(QStringLiteral("QPSQL")))
+        return fail(QStringLiteral("PostgreSQL驱动不可用：%1").arg(errorText(m_db.lastError())));
+    // The driver passes the options on as they are, after its own; a later value wins, so the
+    // string given may still set its own timeout.
+    m_db.setDatabaseName(QString());
+    m_db.setConnectOptions(QStringLiteral("connect_timeout=10 ") + connectionString);
+    if (!m_db.open())
+        return fail(errorText(m_db.lastError()));
+    QSqlQuery q(m_db);
+    if (!q.exec(QStringLiteral("SET client_min_messages = warning")) ||
+        !q.exec(QStringLiteral("CREATE EXTENSION IF NOT EXISTS citext")))
+        return refuseOpen(q, errorText(q.lastError()));
+    return opened();
 }
 
 void TCatalogConnection::disconnect()
@@ -141,8 +182,13 @@ QStringList TCatalogConnection::TableNames() const
         return {};
     QStringList names;
     QSqlQuery q(m_db);
-    q.exec(QStringLiteral(
-        "SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'"));
+    if (m_server) {
+        // Names the program wrote unquoted, so upper case as it wrote them.
+        q.exec(QStringLiteral("SELECT upper(tablename) FROM pg_tables WHERE schemaname = current_schema()"));
+    } else {
+        q.exec(QStringLiteral(
+            "SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'"));
+    }
     while (q.next())
         names << q.value(0).toString();
     return names;
@@ -154,7 +200,14 @@ QStringList TCatalogConnection::IndexNames() const
         return {};
     QStringList names;
     QSqlQuery q(m_db);
-    q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type='index' AND sql IS NOT NULL"));
+    if (m_server) {
+        // Without the indexes behind primary keys, as SQLite's automatic ones are left out.
+        q.exec(QStringLiteral(
+            "SELECT upper(i.indexname) FROM pg_indexes i WHERE i.schemaname = current_schema() "
+            "AND NOT EXISTS (SELECT 1 FROM pg_constraint c WHERE c.conname = i.indexname)"));
+    } else {
+        q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type='index' AND sql IS NOT NULL"));
+    }
     while (q.next())
         names << q.value(0).toString();
     return names;
@@ -165,24 +218,60 @@ bool TCatalogConnection::runStatement(const QString &sql, const QVariantMap &par
 {
     if (!m_connected)
         return fail(QStringLiteral("数据库未连接"));
-    const SqlDialect::Statement st = SqlDialect::translate(sql);
+    if (!m_server || m_transactionDepth == 0)
+        return runOne(sql, params, rows);
+    // A failed statement spoils a PostgreSQL transaction; in SQLite only the statement fails
+    // and the transaction goes on. Each statement gets its own savepoint to behave the same.
+    QSqlQuery sp(m_db);
+    if (!sp.exec(QStringLiteral("SAVEPOINT arkavo_statement")))
+        return fail(errorText(sp.lastError()));
+    const bool ok = runOne(sql, params, rows);
+    if (!ok)
+        sp.exec(QStringLiteral("ROLLBACK TO SAVEPOINT arkavo_statement"));
+    sp.exec(QStringLiteral("RELEASE SAVEPOINT arkavo_statement"));
+    return ok;
+}
+
+bool TCatalogConnection::runOne(const QString &sql, const QVariantMap &params, std::vector<QSqlRecord> *rows)
+{
+    const SqlDialect::Statement st =
+        SqlDialect::translate(sql, m_server ? SqlDialect::Engine::Postgres : SqlDialect::Engine::Sqlite);
     if (st.kind == SqlDialect::Statement::AlterColumn)
-        return alterColumn(st.table, st.column, st.type);
+        return m_server ? alterServerColumn(st.table, st.column, st.type)
+                        : alterColumn(st.table, st.column, st.type);
 
     QSqlQuery q(m_db);
     q.setForwardOnly(true);
-    if (!q.prepare(st.sql))
-        return fail(errorText(q.lastError()));
-    for (auto it = params.begin(); it != params.end(); ++it) {
-        const QString key = it.key().startsWith(u':') ? it.key() : u':' + it.key();
-        q.bindValue(key, it.value());
+    // The PostgreSQL driver prepares with SQL's PREPARE, which takes no table changes: those,
+    // never with parameters, run directly.
+    if (m_server && params.isEmpty()) {
+        if (!q.exec(st.sql))
+            return fail(errorText(q.lastError()));
+    } else {
+        if (!q.prepare(st.sql))
+            return fail(errorText(q.lastError()));
+        for (auto it = params.begin(); it != params.end(); ++it) {
+            const QString key = it.key().startsWith(u':') ? it.key() : u':' + it.key();
+            q.bindValue(key, it.value());
+        }
+        if (!q.exec())
+            return fail(errorText(q.lastError()));
     }
-    if (!q.exec())
-        return fail(errorText(q.lastError()));
     if (rows) {
         rows->clear();
         if (q.isSelect()) {
-            rows->push_back(q.record()); // layout first, then the data rows
+            QSqlRecord layout = q.record();
+            // PostgreSQL gives unquoted names in lower case; the program writes them in upper
+            // case and SQLite answers with them as written or declared.
+            for (int i = 0; m_server && i < layout.count(); ++i) {
+                const QString name = layout.fieldName(i);
+                if (name == name.toLower()) {
+                    QSqlField f = layout.field(i);
+                    f.setName(name.toUpper());
+                    layout.replace(i, f);
+                }
+            }
+            rows->push_back(layout); // layout first, then the data rows
             while (q.next())
                 rows->push_back(q.record());
         }
@@ -202,7 +291,7 @@ bool TCatalogConnection::BeginTrans()
         return fail(QStringLiteral("数据库未连接"));
     QSqlQuery q(m_db);
     const bool ok = m_transactionDepth == 0
-                        ? q.exec(QStringLiteral("BEGIN IMMEDIATE"))
+                        ? q.exec(m_server ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE"))
                         : q.exec(QStringLiteral("SAVEPOINT arkavo_%1").arg(m_transactionDepth));
     if (!ok)
         return fail(errorText(q.lastError()));
@@ -241,6 +330,22 @@ bool TCatalogConnection::RollbackTrans()
     return ok ? true : fail(errorText(q.lastError()));
 }
 
+bool TCatalogConnection::LockForNewRow(const QString &table)
+{
+    if (m_transactionDepth == 0)
+        return fail(QStringLiteral("没有进行中的事务"));
+    if (!m_server)
+        return true;
+    static const QRegularExpression identRe(QStringLiteral("^\\w+$"));
+    if (!identRe.match(table).hasMatch())
+        return fail(QStringLiteral("无效的表名：%1").arg(table));
+    // Conflicts with itself and with every write, not with reads.
+    QSqlQuery q(m_db);
+    if (!q.exec(QStringLiteral("LOCK TABLE %1 IN SHARE ROW EXCLUSIVE MODE").arg(table)))
+        return fail(errorText(q.lastError()));
+    return true;
+}
+
 bool TCatalogConnection::RunInTransaction(const std::function<bool()> &work)
 {
     if (!BeginTrans())
@@ -258,6 +363,117 @@ bool TCatalogConnection::ExecuteInTransaction(const QStringList &statements)
         return std::all_of(statements.begin(), statements.end(),
                            [this](const QString &sql) { return Execute(sql); });
     });
+}
+
+// Whether every stored value of the column converts to the type; the error names the column
+// when one does not.
+bool TCatalogConnection::checkValuesFit(const QString &table, const QString &column, const QString &type)
+{
+    using SqlDialect::ValueClass;
+    int maxLength = -1;
+    const ValueClass cls = SqlDialect::valueClassOf(type, &maxLength);
+    const QString quoted =
+        SqlDialect::quotedName(column, m_server ? SqlDialect::Engine::Postgres : SqlDialect::Engine::Sqlite);
+    QSqlQuery check(m_db);
+    if (!check.exec(QStringLiteral("SELECT %1 FROM %2 WHERE %1 IS NOT NULL").arg(quoted, table)))
+        return fail(errorText(check.lastError()));
+    while (check.next()) {
+        const QVariant v = check.value(0);
+        const QString text = v.toString().trimmed();
+        bool ok = true;
+        if (cls == ValueClass::Text && maxLength >= 0)
+            ok = v.toString().size() <= maxLength;
+        else if (cls == ValueClass::Integer && !text.isEmpty()) {
+            const double d = text.toDouble(&ok);
+            ok = ok && std::isfinite(d) && std::fabs(d) < 9.2e18;
+        } else if (cls == ValueClass::Real && !text.isEmpty())
+            text.toDouble(&ok);
+        if (!ok)
+            return fail(QStringLiteral("字段%1的现有数据无法转换为%2").arg(column, type));
+    }
+    return true;
+}
+
+// On the server the column changes its type in place; its length check is replaced.
+bool TCatalogConnection::alterServerColumn(const QString &table, const QString &column, const QString &type)
+{
+    using SqlDialect::ValueClass;
+    static const QRegularExpression identRe(QStringLiteral("^\\w+$"));
+    if (!identRe.match(table).hasMatch())
+        return fail(QStringLiteral("无效的表名：%1").arg(table));
+    QString name;
+    {
+        QSqlQuery info(m_db);
+        info.prepare(
+            QStringLiteral("SELECT column_name FROM information_schema.columns WHERE table_schema = "
+                           "current_schema() AND table_name = lower(?) AND lower(column_name) = lower(?)"));
+        info.addBindValue(table);
+        info.addBindValue(column);
+        if (!info.exec())
+            return fail(errorText(info.lastError()));
+        if (!info.next())
+            return fail(QStringLiteral("字段%1不存在").arg(column));
+        name = info.value(0).toString();
+    }
+    if (!checkValuesFit(table, name, type))
+        return false;
+
+    int maxLength = -1;
+    const ValueClass cls = SqlDialect::valueClassOf(type, &maxLength);
+    const QString quoted = SqlDialect::quotedName(name, SqlDialect::Engine::Postgres);
+    const QString asText = QStringLiteral("NULLIF(trim(CAST(%1 AS TEXT)),'')").arg(quoted);
+    QString newType = type, convert = quoted;
+    switch (cls) {
+    case ValueClass::Text:
+        newType = QStringLiteral("CITEXT");
+        convert = QStringLiteral("CAST(%1 AS TEXT)").arg(quoted);
+        break;
+    case ValueClass::Integer:
+        // NUMERIC rounds halves away from zero, as SQLite's ROUND does.
+        newType = QStringLiteral("BIGINT");
+        convert = QStringLiteral("CAST(ROUND(CAST(%1 AS NUMERIC)) AS BIGINT)").arg(asText);
+        break;
+    case ValueClass::Real:
+        newType = QStringLiteral("DOUBLE PRECISION");
+        convert = QStringLiteral("CAST(%1 AS DOUBLE PRECISION)").arg(asText);
+        break;
+    case ValueClass::Other:
+        break;
+    }
+
+    if (!BeginTrans())
+        return false;
+    QSqlQuery q(m_db);
+    QStringList checks;
+    bool ok = q.prepare(QStringLiteral(
+        "SELECT c.conname FROM pg_constraint c JOIN pg_attribute a ON a.attrelid = c.conrelid "
+        "AND a.attnum = ANY(c.conkey) WHERE c.contype = 'c' AND c.conrelid = CAST(lower(?) AS regclass) "
+        "AND a.attname = ?"));
+    q.addBindValue(table);
+    q.addBindValue(name);
+    ok = ok && q.exec();
+    while (ok && q.next())
+        checks << q.value(0).toString();
+    for (const QString &c : checks)
+        ok = ok && q.exec(QStringLiteral("ALTER TABLE %1 DROP CONSTRAINT %2").arg(table, QuotedSqlName(c)));
+    ok = ok && q.exec(QStringLiteral("ALTER TABLE %1 ALTER COLUMN %2 TYPE %3 USING %4")
+                          .arg(table, quoted, newType, convert));
+    if (ok && cls == ValueClass::Text && maxLength >= 0)
+        ok = q.exec(
+            QStringLiteral("ALTER TABLE %1 ADD CHECK(length(%2)<=%3)").arg(table, quoted).arg(maxLength));
+    return endTransaction(ok, q);
+}
+
+// Commits the transaction the caller began, or when a statement of Query failed, rolls it
+// back and keeps that statement's error.
+bool TCatalogConnection::endTransaction(bool ok, QSqlQuery &query)
+{
+    if (ok)
+        return CommitTrans();
+    const QString why = errorText(query.lastError());
+    query = QSqlQuery();
+    RollbackTrans();
+    return fail(why);
 }
 
 // Changes a column's declared type by rebuilding the table: every stored value must
@@ -288,28 +504,10 @@ bool TCatalogConnection::alterColumn(const QString &table, const QString &column
     if (target == cols.end())
         return fail(QStringLiteral("字段%1不存在").arg(column));
 
-    int maxLength = -1;
-    const ValueClass cls = SqlDialect::valueClassOf(type, &maxLength);
+    const ValueClass cls = SqlDialect::valueClassOf(type, nullptr);
     const QString quoted = u'"' + target->name + u'"';
-    {
-        QSqlQuery check(m_db);
-        if (!check.exec(QStringLiteral("SELECT %1 FROM %2 WHERE %1 IS NOT NULL").arg(quoted, table)))
-            return fail(errorText(check.lastError()));
-        while (check.next()) {
-            const QVariant v = check.value(0);
-            const QString text = v.toString().trimmed();
-            bool ok = true;
-            if (cls == ValueClass::Text && maxLength >= 0)
-                ok = v.toString().size() <= maxLength;
-            else if (cls == ValueClass::Integer && !text.isEmpty()) {
-                const double d = text.toDouble(&ok);
-                ok = ok && std::isfinite(d) && std::fabs(d) < 9.2e18;
-            } else if (cls == ValueClass::Real && !text.isEmpty())
-                text.toDouble(&ok);
-            if (!ok)
-                return fail(QStringLiteral("字段%1的现有数据无法转换为%2").arg(target->name, type));
-        }
-    }
+    if (!checkValuesFit(table, target->name, type))
+        return false;
 
     QString convert = quoted;
     if (cls == ValueClass::Integer)
@@ -354,13 +552,7 @@ bool TCatalogConnection::alterColumn(const QString &table, const QString &column
          q.exec(QStringLiteral("DROP TABLE %1").arg(table)) &&
          q.exec(QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(temp, table)) &&
          std::all_of(indexes.begin(), indexes.end(), [&q](const QString &sql) { return q.exec(sql); });
-    if (!ok) {
-        const QString why = errorText(q.lastError());
-        q = QSqlQuery();
-        RollbackTrans();
-        return fail(why);
-    }
-    return CommitTrans();
+    return endTransaction(ok, q);
 }
 
 bool TCatalogQuery::Open(const QString &sql, const QVariantMap &params)
@@ -411,8 +603,10 @@ bool TCatalogQuery::AppendRecord(const QList<QPair<QString, QVariant>> &values)
     }
     QStringList cols, marks;
     QVariantMap params;
+    const SqlDialect::Engine engine =
+        m_connection->OnServer() ? SqlDialect::Engine::Postgres : SqlDialect::Engine::Sqlite;
     for (qsizetype i = 0; i < values.size(); ++i) {
-        cols << u'"' + QString(values[i].first).replace(u'"', QStringLiteral("\"\"")) + u'"';
+        cols << SqlDialect::quotedName(values[i].first, engine);
         const QString p = QStringLiteral(":v%1").arg(i);
         marks << p;
         params.insert(p, values[i].second);

@@ -1,10 +1,11 @@
 #pragma once
 // The catalogue connection: the only code that knows which SQL engine holds the
 // catalogue. It takes the program's statements as they are written and runs them
-// on an SQLite file.
+// on an SQLite file or on a PostgreSQL server that several stations share.
 #include <QList>
 #include <QPair>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QSqlRecord>
 #include <QString>
 #include <QStringList>
@@ -27,7 +28,13 @@ public:
     // Opens an existing catalogue file. A missing, foreign or damaged file fails and
     // is left exactly as it was.
     bool Connect(const QString &fileName);
+    // Opens the catalogue on a PostgreSQL server, given a libpq connection string
+    // ("host=/run/postgresql dbname=archive user=scan"). Makes the text type the
+    // catalogue's names need (citext) when the database lacks it; nothing else is written.
+    bool ConnectServer(const QString &connectionString);
     void disconnect();
+    // Whether the catalogue is on a server (otherwise an SQLite file).
+    bool OnServer() const { return m_server; }
     bool Connected() const { return m_connected; }
     const QString &DatabaseFile() const { return m_fileName; }
 
@@ -39,6 +46,10 @@ public:
     bool CommitTrans();
     bool RollbackTrans();
     bool InTransaction() const { return m_transactionDepth > 0; }
+    // Inside a transaction: keeps every other station from adding rows to Table until the
+    // transaction ends, so a new row's identifier taken as the maximum plus one is unique.
+    // SQLite's write transactions already exclude each other.
+    bool LockForNewRow(const QString &table);
     // Runs Work in a transaction: commits when it returns true, otherwise rolls everything
     // back. LastError keeps the failing statement's error.
     bool RunInTransaction(const std::function<bool()> &work);
@@ -57,13 +68,21 @@ public:
     bool runStatement(const QString &sql, const QVariantMap &params, std::vector<QSqlRecord> *rows);
 
 private:
+    bool refuseOpen(QSqlQuery &query, const QString &why);
+    bool opened();
+    bool endTransaction(bool ok, QSqlQuery &query);
+    bool runOne(const QString &sql, const QVariantMap &params, std::vector<QSqlRecord> *rows);
+    bool useDriver(const QString &driver);
+    bool checkValuesFit(const QString &table, const QString &column, const QString &type);
     bool alterColumn(const QString &table, const QString &column, const QString &type);
+    bool alterServerColumn(const QString &table, const QString &column, const QString &type);
     bool fail(const QString &message);
 
     QString m_connectionName;
     QString m_fileName;
     QSqlDatabase m_db;
     bool m_connected = false;
+    bool m_server = false;
     int m_transactionDepth = 0;
     QString m_lastError;
 };

@@ -135,11 +135,14 @@ std::optional<CatalogSchema::NewRow> CatalogSchema::NextRow(const QString &table
                   query.FieldByName(QStringLiteral("A2")).toInt() + 1};
 }
 
-// Allocates inside the caller's transaction, so no other writer can take the same id.
+// Allocates inside the caller's transaction with the table locked, so no other writer, on this
+// station or another, can take the same id.
 bool CatalogSchema::addRow(const QString &table, const QString &idColumn, const QString &orderColumn,
                            const QString &nameColumn, const QString &name,
                            const QList<QPair<QString, QVariant>> &extra, NewRow &row)
 {
+    if (!m_connection->LockForNewRow(table))
+        return false;
     const std::optional<NewRow> next = NextRow(table, idColumn, orderColumn);
     if (!next)
         return false;
@@ -247,7 +250,7 @@ QString CatalogDatabaseFile()
 bool CreateCatalogFile()
 {
     const QString dbFile = CatalogDatabaseFile();
-    if (QFileInfo::exists(dbFile))
+    if (!CatalogServer.isEmpty() || QFileInfo::exists(dbFile))
         return true;
     QDir().mkdir(RootPath + QStringLiteral("data"));
     return TCatalogConnection::CreateDatabaseFile(dbFile);
@@ -262,7 +265,8 @@ CatalogLogin OpenCatalog(const QString &user, const QString &password)
         return CatalogLogin::FileNotCreated;
 
     CatalogConnection->disconnect();
-    if (!CatalogConnection->Connect(CatalogDatabaseFile()))
+    if (CatalogServer.isEmpty() ? !CatalogConnection->Connect(CatalogDatabaseFile())
+                                : !CatalogConnection->ConnectServer(CatalogServer))
         return CatalogLogin::NotConnected;
     if (name == u"ADMIN" && !CatalogSchema(CatalogConnection).EnsureTables()) {
         CatalogConnection->disconnect();

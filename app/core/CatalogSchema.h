@@ -77,7 +77,8 @@ enum class CatalogLogin {
     WrongPassword,
 };
 
-// Creates the data directory and an empty catalogue file when the file is missing.
+// Creates the data directory and an empty catalogue file when the file is missing. With a
+// catalogue server there is no file: nothing to do.
 bool CreateCatalogFile();
 
 // The login without its window: creates the file when missing, connects the shared connection,

@@ -5,6 +5,7 @@
 QString AppPath;
 QString ResourcePath;
 QString RootPath;
+QString CatalogServer;
 TCatalogConnection *CatalogConnection = nullptr;
 TCatalogQuery *CatalogQuery = nullptr;
 TCatalogQuery *CatalogCommand = nullptr;

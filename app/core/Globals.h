@@ -13,6 +13,9 @@ extern QString AppPath;
 extern QString ResourcePath;
 // Root of the repository, ending in '/' (doubled when the configured value already ends in one).
 extern QString RootPath;
+// The catalogue's PostgreSQL server as a libpq connection string (CATALOGSERVER in section
+// SYSTEM of Settings.ini); empty for the catalogue file below the repository root.
+extern QString CatalogServer;
 
 // The one connection to the catalogue and the two shared queries on it. They are
 // created with the login window and live until the main window is destroyed.

@@ -9,9 +9,9 @@ namespace {
 const QRegularExpression::PatternOptions kOpts =
     QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption;
 
-QString quoteIdent(const QString &name)
+QString quoteIdent(const QString &name, Engine engine = Engine::Sqlite)
 {
-    QString q = name;
+    QString q = engine == Engine::Postgres ? name.toLower() : name;
     q.replace(u'"', QStringLiteral("\"\""));
     return u'"' + q + u'"';
 }
@@ -45,7 +45,7 @@ QStringList splitTopLevel(const QString &body)
     return parts;
 }
 
-QString translateColumn(const QString &def)
+QString translateColumn(const QString &def, Engine engine)
 {
     static const QRegularExpression colRe(
         QStringLiteral(R"(^\s*("[^"]+"|\[[^\]]+\]|\w+)\s+(\w+)\s*(\(\s*\d+\s*\))?(.*)$)"), kOpts);
@@ -61,7 +61,7 @@ QString translateColumn(const QString &def)
         name = name.mid(1, name.size() - 2);
     const QString type = m.captured(2) + m.captured(3).remove(u' ');
     QString rest = m.captured(4).trimmed();
-    return quoteIdent(name) + u' ' + columnDefinition(name, type) +
+    return quoteIdent(name, engine) + u' ' + columnDefinition(name, type, engine) +
            (rest.isEmpty() ? QString() : u' ' + rest);
 }
 
@@ -90,10 +90,34 @@ ValueClass valueClassOf(const QString &type, int *maxLength)
     return ValueClass::Other;
 }
 
-QString columnDefinition(const QString &column, const QString &type)
+QString quotedName(const QString &name, Engine engine)
+{
+    return quoteIdent(name, engine);
+}
+
+QString columnDefinition(const QString &column, const QString &type, Engine engine)
 {
     int length = -1;
-    switch (valueClassOf(type, &length)) {
+    const ValueClass cls = valueClassOf(type, &length);
+    if (engine == Engine::Postgres) {
+        // The desktop database's integers are as wide as SQLite's.
+        switch (cls) {
+        case ValueClass::Text:
+            if (length >= 0)
+                return QStringLiteral("CITEXT CHECK(length(%2)<=%1)")
+                    .arg(length)
+                    .arg(quoteIdent(column, engine));
+            return QStringLiteral("CITEXT");
+        case ValueClass::Integer:
+            return QStringLiteral("BIGINT");
+        case ValueClass::Real:
+            return QStringLiteral("DOUBLE PRECISION");
+        case ValueClass::Other:
+            break;
+        }
+        return type;
+    }
+    switch (cls) {
     case ValueClass::Text:
         if (length >= 0)
             return QStringLiteral("CHAR(%1) COLLATE NOCASE CHECK(length(%2)<=%1)")
@@ -110,7 +134,7 @@ QString columnDefinition(const QString &column, const QString &type)
     return type;
 }
 
-Statement translate(const QString &sql)
+Statement translate(const QString &sql, Engine engine)
 {
     static const QRegularExpression createRe(
         QStringLiteral(R"(^\s*CREATE\s+TABLE\s+("[^"]+"|\[[^\]]+\]|\w+)\s*\((.*)\)\s*;?\s*$)"), kOpts);
@@ -123,7 +147,7 @@ Statement translate(const QString &sql)
     if (const auto m = createRe.match(sql); m.hasMatch()) {
         QStringList cols;
         for (const QString &def : splitTopLevel(m.captured(2)))
-            cols << translateColumn(def);
+            cols << translateColumn(def, engine);
         st.sql =
             QStringLiteral("CREATE TABLE ") + m.captured(1) + u'(' + cols.join(QStringLiteral(", ")) + u')';
         return st;
@@ -135,10 +159,12 @@ Statement translate(const QString &sql)
         const QString op = m.captured(2).toUpper();
         const QString type = m.captured(4).trimmed();
         if (op == u"ADD") {
-            st.sql = QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3")
-                         .arg(m.captured(1), quoteIdent(column), columnDefinition(column, type));
+            st.sql =
+                QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3")
+                    .arg(m.captured(1), quoteIdent(column, engine), columnDefinition(column, type, engine));
         } else if (op == u"DROP") {
-            st.sql = QStringLiteral("ALTER TABLE %1 DROP COLUMN %2").arg(m.captured(1), quoteIdent(column));
+            st.sql = QStringLiteral("ALTER TABLE %1 DROP COLUMN %2")
+                         .arg(m.captured(1), quoteIdent(column, engine));
         } else {
             st.kind = Statement::AlterColumn;
             st.table = m.captured(1);

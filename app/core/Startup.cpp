@@ -22,8 +22,9 @@ int loadSettings(const QString &programFolder, const QString &resourceFolder)
 {
     AppPath = withSlash(programFolder);
     ResourcePath = withSlash(resourceFolder);
-    const QString root =
-        IniFile(SettingsFileIn(AppPath)).readString(QStringLiteral("SYSTEM"), QStringLiteral("ROOTPATH"));
+    const IniFile settings(SettingsFileIn(AppPath));
+    const QString root = settings.readString(QStringLiteral("SYSTEM"), QStringLiteral("ROOTPATH"));
+    CatalogServer = settings.readString(QStringLiteral("SYSTEM"), QStringLiteral("CATALOGSERVER")).trimmed();
     // Plain concatenation: a value that already ends in '/' gives a doubled separator, which works.
     RootPath = root.isEmpty() ? AppPath : AbsoluteLocation(root, AppPath) + u'/';
     QDir().mkdir(AppPath + QStringLiteral("Thumbnail"));

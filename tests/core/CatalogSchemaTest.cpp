@@ -2,6 +2,7 @@
 #include "CatalogSchema.h"
 #include "Globals.h"
 
+#include "CatalogBackends.h"
 #include "QtApp.h"
 #include "TempDir.h"
 
@@ -11,15 +12,41 @@
 
 namespace {
 
-class Schema : public ::testing::Test {
+using arkavo::test::CatalogBackend;
+
+// Every case runs on a catalogue file and on a server database.
+class Schema : public ::testing::TestWithParam<CatalogBackend> {
 protected:
     void SetUp() override
     {
         arkavo::test::EnsureApp();
         AppPath = RootPath = ResourcePath = QString::fromStdString(root.str());
+        if (GetParam() == CatalogBackend::Postgres)
+            ARKAVO_NEW_SERVER_CATALOG(CatalogServer);
         ASSERT_EQ(OpenCatalog("admin", ""), CatalogLogin::LoggedIn);
     }
-    void TearDown() override { DestroyCatalogObjects(); }
+    void TearDown() override
+    {
+        DestroyCatalogObjects();
+        CatalogServer.clear();
+    }
+    static bool onServer() { return GetParam() == CatalogBackend::Postgres; }
+
+    // The database refuses every delete from Table until allowDeletes.
+    static bool refuseDeletes(const QString &table)
+    {
+        if (!onServer())
+            return exec("CREATE TRIGGER refuse BEFORE DELETE ON " + table +
+                        " BEGIN SELECT RAISE(ABORT, 'locked'); END");
+        return exec("CREATE OR REPLACE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS "
+                    "'BEGIN RAISE EXCEPTION ''locked''; END'") &&
+               exec("CREATE TRIGGER refuse BEFORE DELETE ON " + table +
+                    " FOR EACH ROW EXECUTE FUNCTION refuse()");
+    }
+    static bool allowDeletes(const QString &table)
+    {
+        return exec(onServer() ? "DROP TRIGGER refuse ON " + table : QString("DROP TRIGGER refuse"));
+    }
 
     static bool exec(const QString &sql) { return CatalogConnection->Execute(sql); }
     static QString scalar(const QString &sql)
@@ -67,6 +94,8 @@ protected:
 
 } // namespace
 
+INSTANTIATE_TEST_SUITE_P(Backends, Schema, arkavo::test::CatalogBackends(), arkavo::test::CatalogBackendName);
+
 TEST(SchemaNames, AreTheNamesStoredCataloguesUse)
 {
     const struct {
@@ -88,7 +117,7 @@ TEST(SchemaNames, AreTheNamesStoredCataloguesUse)
               "CREATE TABLE INFO7(BATCHID INTEGER, IMAGEID INTEGER, BZ MEMO NULL)");
 }
 
-TEST_F(Schema, NewIdsAndOrdersAreTheMaximumPlusOneDespiteGaps)
+TEST_P(Schema, NewIdsAndOrdersAreTheMaximumPlusOneDespiteGaps)
 {
     CatalogSchema schema(CatalogConnection);
     // Empty tables start at 1.
@@ -130,7 +159,7 @@ TEST_F(Schema, NewIdsAndOrdersAreTheMaximumPlusOneDespiteGaps)
     EXPECT_EQ(again->id, 10);
 }
 
-TEST_F(Schema, AFailingStatementUndoesTheWholeChange)
+TEST_P(Schema, AFailingStatementUndoesTheWholeChange)
 {
     fill();
     // The database refuses one statement of each change: the last one, or one in the middle.
@@ -149,13 +178,11 @@ TEST_F(Schema, AFailingStatementUndoesTheWholeChange)
     const QStringList before = snapshot();
     CatalogSchema schema(CatalogConnection);
     for (const auto &c : cases) {
-        ASSERT_TRUE(exec(QString("CREATE TRIGGER refuse BEFORE DELETE ON %1 BEGIN SELECT RAISE(ABORT, "
-                                 "'locked'); END")
-                             .arg(c.refused)));
+        ASSERT_TRUE(refuseDeletes(c.refused));
         EXPECT_FALSE(c.change(schema)) << c.name;
         EXPECT_FALSE(CatalogConnection->InTransaction()) << c.name;
         EXPECT_TRUE(CatalogConnection->LastError().contains("locked")) << c.name;
-        ASSERT_TRUE(exec("DROP TRIGGER refuse"));
+        ASSERT_TRUE(allowDeletes(c.refused));
         EXPECT_EQ(snapshot(), before) << c.name;
     }
 
@@ -170,7 +197,7 @@ TEST_F(Schema, AFailingStatementUndoesTheWholeChange)
     EXPECT_FALSE(hasTable("INFO3"));
 }
 
-TEST_F(Schema, TablesAlreadyGoneDoNotBlockADelete)
+TEST_P(Schema, TablesAlreadyGoneDoNotBlockADelete)
 {
     fill();
     // A file type whose value table was never made, with a folder whose table is lost.
@@ -185,7 +212,7 @@ TEST_F(Schema, TablesAlreadyGoneDoNotBlockADelete)
     EXPECT_FALSE(hasTable("IMG3_4"));
 }
 
-TEST_F(Schema, UsersNeverExistsWithoutTheInitialUser)
+TEST_P(Schema, UsersNeverExistsWithoutTheInitialUser)
 {
     ASSERT_TRUE(exec("DROP TABLE USERS"));
     ASSERT_TRUE(exec("DROP TABLE CONFIDE"));
@@ -202,15 +229,25 @@ TEST_F(Schema, UsersNeverExistsWithoutTheInitialUser)
 
 // The value tables' index: made with a new file type, at the administrator's login for value
 // tables without it, and kept when a field's type changes rebuilds the table.
-TEST_F(Schema, ValueTablesKeepAnIndexOnFolderAndFile)
+TEST_P(Schema, ValueTablesKeepAnIndexOnFolderAndFile)
 {
+    // The index as the engine keeps it, and as it keeps the one the program makes.
     const auto indexSql = [](int appId) {
+        if (onServer())
+            return scalar("select indexdef from pg_indexes where indexname=lower('" +
+                          CatalogSchema::InfoIndexName(appId) + "')");
         return scalar("select sql from sqlite_master where type='index' and name='" +
                       CatalogSchema::InfoIndexName(appId) + "'");
     };
+    const auto expected = [](int appId) {
+        if (onServer())
+            return QString("CREATE INDEX info%1_file ON public.info%1 USING btree (batchid, imageid)")
+                .arg(appId);
+        return CatalogSchema::CreateInfoIndexSql(appId);
+    };
     const auto made = CatalogSchema(CatalogConnection).AddFileType("A");
     ASSERT_TRUE(made);
-    EXPECT_EQ(indexSql(made->id), CatalogSchema::CreateInfoIndexSql(made->id));
+    EXPECT_EQ(indexSql(made->id), expected(made->id));
 
     // A catalogue from before the index, with a table that merely looks like a value table.
     ASSERT_TRUE(exec(CatalogSchema::CreateInfoTableSql(3)));
@@ -218,12 +255,12 @@ TEST_F(Schema, ValueTablesKeepAnIndexOnFolderAndFile)
     ASSERT_TRUE(exec("INSERT INTO INFO3 (BATCHID, IMAGEID, BZ) VALUES(4, 1, 'x')"));
     DestroyCatalogObjects();
     ASSERT_EQ(OpenCatalog("admin", ""), CatalogLogin::LoggedIn);
-    EXPECT_EQ(indexSql(3), CatalogSchema::CreateInfoIndexSql(3));
+    EXPECT_EQ(indexSql(3), expected(3));
     EXPECT_EQ(CatalogConnection->IndexNames().size(), 2);
     EXPECT_TRUE(CatalogSchema(CatalogConnection).EnsureIndexes()); // nothing left to make
 
     ASSERT_TRUE(exec("ALTER TABLE INFO3 ADD COLUMN F1 CHAR(10)"));
     ASSERT_TRUE(exec("ALTER TABLE INFO3 ALTER COLUMN F1 CHAR(20)"));
-    EXPECT_EQ(indexSql(3), CatalogSchema::CreateInfoIndexSql(3));
+    EXPECT_EQ(indexSql(3), expected(3));
     EXPECT_EQ(scalar("select BZ from INFO3 where BATCHID=4 and IMAGEID=1"), "x");
 }

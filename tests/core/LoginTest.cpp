@@ -4,6 +4,7 @@
 #include "Globals.h"
 #include "Messages.h"
 
+#include "CatalogBackends.h"
 #include "QtApp.h"
 #include "TempDir.h"
 
@@ -30,6 +31,7 @@ protected:
     {
         Messages::SetResponder(nullptr);
         DestroyCatalogObjects();
+        CatalogServer.clear();
     }
 
     // Runs the login action the way start-up does, or with the given entries.
@@ -152,4 +154,31 @@ TEST_F(Login, UncreatableCatalogIsReported)
     ASSERT_EQ(Messages::Shown().size(), 1);
     EXPECT_EQ(Messages::Shown()[0].text, "创建数据库错误！");
     EXPECT_EQ(Messages::Shown()[0].caption, "提示");
+}
+
+// With a catalogue server the first login makes the tables in the empty database and no file; a
+// server that cannot be reached gives the connection message and leaves everything as it was.
+TEST_F(Login, ServerCatalogIsMadeOnFirstLogin)
+{
+    ARKAVO_NEW_SERVER_CATALOG(CatalogServer);
+    ASSERT_TRUE(login());
+    EXPECT_TRUE(CatalogConnection->OnServer());
+    for (const QString &t : kTables)
+        EXPECT_TRUE(TableExists(t)) << t.toStdString();
+    EXPECT_EQ(CatalogConnection->TableNames().size(), kTables.size());
+    ASSERT_TRUE(CatalogConnection->Execute("INSERT INTO USERS VALUES('CLERK', 'PW', '', '', 0, '', '')"));
+    ASSERT_TRUE(login("clerk", "pw"));
+    ASSERT_TRUE(login());
+    EXPECT_EQ(count("select count(*) from USERS"), 2);
+    EXPECT_EQ(count("select count(*) from USERS where USERNAME='admin' and USERTYPE='系统管理员'"), 1);
+    EXPECT_TRUE(Messages::Shown().isEmpty());
+
+    DestroyCatalogObjects();
+    CatalogServer = "host=" + RootPath + "nowhere dbname=catalog";
+    EXPECT_FALSE(login());
+    ASSERT_EQ(Messages::Shown().size(), 1);
+    EXPECT_EQ(Messages::Shown()[0].text, "无法连接到服务器，请检查服务器是否开启或帐号是否正确！");
+    EXPECT_EQ(focus, "Edit3");
+    EXPECT_FALSE(CatalogConnection->Connected());
+    EXPECT_TRUE(QDir(RootPath).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
 }
