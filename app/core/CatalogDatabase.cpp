@@ -272,8 +272,15 @@ bool TCatalogConnection::runOne(const QString &sql, const QVariantMap &params, s
                 }
             }
             rows->push_back(layout); // layout first, then the data rows
-            while (q.next())
-                rows->push_back(q.record());
+            while (q.next()) {
+                QSqlRecord row = q.record();
+                // SQLite's driver gives NULL as a null text, which reads as "" whatever the
+                // column; PostgreSQL's as the column's type, so a NULL number would read as 0.
+                for (int i = 0; m_server && i < row.count(); ++i)
+                    if (row.isNull(i))
+                        row.setValue(i, QVariant(QMetaType::fromType<QString>()));
+                rows->push_back(std::move(row));
+            }
         }
     }
     m_lastError.clear();

@@ -117,7 +117,10 @@ protected:
     std::unique_ptr<TImageManager> m;
 };
 
-TEST_F(CatalogOps, NewFileTypesTakeTheSmallestFreeNumber)
+INSTANTIATE_TEST_SUITE_P(Backends, CatalogOps, arkavo::test::CatalogBackends(),
+                         arkavo::test::CatalogBackendName);
+
+TEST_P(CatalogOps, NewFileTypesTakeTheSmallestFreeNumber)
 {
     QList<QTreeWidgetItem *> types;
     for (int i = 0; i < 3; ++i)
@@ -148,7 +151,7 @@ TEST_F(CatalogOps, NewFileTypesTakeTheSmallestFreeNumber)
     EXPECT_EQ(captions(root()).last(), "新建文件类型(2)");
 }
 
-TEST_F(CatalogOps, DeletingAFileTypeRemovesEverythingInIt)
+TEST_P(CatalogOps, DeletingAFileTypeRemovesEverythingInIt)
 {
     QTreeWidgetItem *t = makeType("Letters");
     QTreeWidgetItem *f = m->NewFolder(t, "2024", true);
@@ -183,7 +186,7 @@ TEST_F(CatalogOps, DeletingAFileTypeRemovesEverythingInIt)
     m->FreeFieldDefs(defs);
 }
 
-TEST_F(CatalogOps, FolderNamesAreUniqueWithinAFileTypeAndRenamesAcrossAll)
+TEST_P(CatalogOps, FolderNamesAreUniqueWithinAFileTypeAndRenamesAcrossAll)
 {
     QTreeWidgetItem *a = makeType("A");
     QTreeWidgetItem *b = makeType("B");
@@ -215,7 +218,7 @@ TEST_F(CatalogOps, FolderNamesAreUniqueWithinAFileTypeAndRenamesAcrossAll)
     EXPECT_TRUE(dirExists(pages("B/新建文件夹(1)")));
 }
 
-TEST_F(CatalogOps, RenameRefusesNamesThatCannotBeDirectories)
+TEST_P(CatalogOps, RenameRefusesNamesThatCannotBeDirectories)
 {
     QTreeWidgetItem *t = makeType("T");
     QTreeWidgetItem *file = m->NewFile(m->NewFolder(t, "F", true), "Old", true);
@@ -258,7 +261,7 @@ TEST_F(CatalogOps, RenameRefusesNamesThatCannotBeDirectories)
     EXPECT_TRUE(dirExists(pages("T/F/" + longest)));
 }
 
-TEST_F(CatalogOps, RenameMovesDirectoriesAndUpdatesShownFile)
+TEST_P(CatalogOps, RenameMovesDirectoriesAndUpdatesShownFile)
 {
     QTreeWidgetItem *t = makeType("T");
     QTreeWidgetItem *folder = m->NewFolder(t, "F", true);
@@ -294,7 +297,7 @@ TEST_F(CatalogOps, RenameMovesDirectoriesAndUpdatesShownFile)
     EXPECT_TRUE(Messages::Shown().isEmpty());
 }
 
-TEST_F(CatalogOps, RenameOfAFileTypeWithoutDirectoryIsRefused)
+TEST_P(CatalogOps, RenameOfAFileTypeWithoutDirectoryIsRefused)
 {
     QTreeWidgetItem *t = makeType("T");
     ASSERT_TRUE(QDir(pages("T")).removeRecursively());
@@ -306,12 +309,11 @@ TEST_F(CatalogOps, RenameOfAFileTypeWithoutDirectoryIsRefused)
     EXPECT_EQ(scalar("select APPNAME from APP"), "T");
 }
 
-TEST_F(CatalogOps, FailedRenameUpdatePutsTheDirectoryBack)
+TEST_P(CatalogOps, FailedRenameUpdatePutsTheDirectoryBack)
 {
     QTreeWidgetItem *t = makeType("T");
     writePages("T/F/A", 1);
-    ASSERT_TRUE(CatalogConnection->Execute(
-        "CREATE TRIGGER no_rename BEFORE UPDATE ON APP BEGIN SELECT RAISE(ABORT, 'locked'); END"));
+    ASSERT_TRUE(refuse("no_rename", "UPDATE", "APP"));
     QString name = "U";
     m->RenameNode(t, name);
     EXPECT_EQ(name, "T");
@@ -321,7 +323,7 @@ TEST_F(CatalogOps, FailedRenameUpdatePutsTheDirectoryBack)
     EXPECT_FALSE(dirExists(pages("U")));
 }
 
-TEST_F(CatalogOps, DraggingTheLastFileTypeOntoTheFirstReordersAll)
+TEST_P(CatalogOps, DraggingTheLastFileTypeOntoTheFirstReordersAll)
 {
     for (const QString &n : QStringList{"A", "B", "C", "D"})
         makeType(n);
@@ -343,7 +345,7 @@ TEST_F(CatalogOps, DraggingTheLastFileTypeOntoTheFirstReordersAll)
     EXPECT_EQ(scalar("select APPORDER from APP where APPNAME='C'"), "5");
 }
 
-TEST_F(CatalogOps, MovingAFileKeepsItsValuesWithinTheFileTypeOnly)
+TEST_P(CatalogOps, MovingAFileKeepsItsValuesWithinTheFileTypeOnly)
 {
     QTreeWidgetItem *a = makeType("A");
     QTreeWidgetItem *b = makeType("B");
@@ -383,7 +385,7 @@ TEST_F(CatalogOps, MovingAFileKeepsItsValuesWithinTheFileTypeOnly)
     EXPECT_TRUE(Messages::Shown().isEmpty());
 }
 
-TEST_F(CatalogOps, MovingOntoAFileOfAnotherFolderMovesAndReorders)
+TEST_P(CatalogOps, MovingOntoAFileOfAnotherFolderMovesAndReorders)
 {
     QTreeWidgetItem *t = makeType("T");
     QTreeWidgetItem *f1 = m->NewFolder(t, "F1", true);
@@ -405,7 +407,7 @@ TEST_F(CatalogOps, MovingOntoAFileOfAnotherFolderMovesAndReorders)
     EXPECT_EQ(count("select count(*) from IMG1_1"), 1);
 }
 
-TEST_F(CatalogOps, MovingAFolderToAnotherFileTypeCarriesItsFilesButNotItsValues)
+TEST_P(CatalogOps, MovingAFolderToAnotherFileTypeCarriesItsFilesButNotItsValues)
 {
     QTreeWidgetItem *a = makeType("A");
     QTreeWidgetItem *b = makeType("B");
@@ -448,7 +450,7 @@ TEST_F(CatalogOps, MovingAFolderToAnotherFileTypeCarriesItsFilesButNotItsValues)
     EXPECT_EQ(again->parent(), a);
 }
 
-TEST_F(CatalogOps, ABlockedDirectoryMoveLosesNothing)
+TEST_P(CatalogOps, ABlockedDirectoryMoveLosesNothing)
 {
     QTreeWidgetItem *a = makeType("A");
     QTreeWidgetItem *b = makeType("B");
@@ -487,7 +489,7 @@ TEST_F(CatalogOps, ABlockedDirectoryMoveLosesNothing)
     EXPECT_TRUE(QFileInfo::exists(thumbs("A/Letters/Doc") + "P0000002.bmp"));
 }
 
-TEST_F(CatalogOps, DeletingAFileOfTheShownFolderRemovesOnlyItsPages)
+TEST_P(CatalogOps, DeletingAFileOfTheShownFolderRemovesOnlyItsPages)
 {
     QTreeWidgetItem *t = makeType("T");
     QTreeWidgetItem *folder = m->NewFolder(t, "F", true);
@@ -519,7 +521,7 @@ TEST_F(CatalogOps, DeletingAFileOfTheShownFolderRemovesOnlyItsPages)
     (void)b;
 }
 
-TEST_F(CatalogOps, MovingPagesToAFolderMakesANewFileForThem)
+TEST_P(CatalogOps, MovingPagesToAFolderMakesANewFileForThem)
 {
     QTreeWidgetItem *t = makeType("T");
     QTreeWidgetItem *folder = m->NewFolder(t, "F", true);
@@ -536,7 +538,7 @@ TEST_F(CatalogOps, MovingPagesToAFolderMakesANewFileForThem)
     EXPECT_TRUE(QFileInfo::exists(pages("T/F/Src") + "P0000001.tif"));
 }
 
-TEST_F(CatalogOps, AFolderWhoseTableCannotBeMadeLeavesNoTrace)
+TEST_P(CatalogOps, AFolderWhoseTableCannotBeMadeLeavesNoTrace)
 {
     QTreeWidgetItem *t = makeType("T");
     // A stray table takes the name the next folder's table would get.
@@ -548,7 +550,7 @@ TEST_F(CatalogOps, AFolderWhoseTableCannotBeMadeLeavesNoTrace)
     EXPECT_FALSE(CatalogConnection->InTransaction());
 }
 
-TEST_F(CatalogOps, AFileTypeWhoseTableCannotBeMadeLeavesNoTrace)
+TEST_P(CatalogOps, AFileTypeWhoseTableCannotBeMadeLeavesNoTrace)
 {
     // A stray table takes the name the next file type's value table would get.
     ASSERT_TRUE(CatalogConnection->Execute("CREATE TABLE INFO1(X INTEGER)"));
@@ -559,7 +561,7 @@ TEST_F(CatalogOps, AFileTypeWhoseTableCannotBeMadeLeavesNoTrace)
     EXPECT_FALSE(CatalogConnection->InTransaction());
 }
 
-TEST_F(CatalogOps, ARefusedDeleteKeepsRowsTablesPagesAndNodes)
+TEST_P(CatalogOps, ARefusedDeleteKeepsRowsTablesPagesAndNodes)
 {
     QTreeWidgetItem *t = makeType("T");
     QTreeWidgetItem *folder = m->NewFolder(t, "F", true);
@@ -569,12 +571,10 @@ TEST_F(CatalogOps, ARefusedDeleteKeepsRowsTablesPagesAndNodes)
     ASSERT_TRUE(CatalogConnection->Execute("INSERT INTO INFO1(BATCHID, IMAGEID, BZ) VALUES(1, 1, 'kept')"));
     // The database refuses the last statement of the file and folder deletes, and one in the
     // middle of the file type delete.
-    ASSERT_TRUE(CatalogConnection->Execute(
-        "CREATE TRIGGER keep BEFORE DELETE ON INFO1 BEGIN SELECT RAISE(ABORT, 'locked'); END"));
+    ASSERT_TRUE(refuse("keep", "DELETE", "INFO1"));
     m->DeleteFile(1, 1, true, file, idOf(file));
     m->DeleteFolder(1, idOf(folder), true, folder);
-    ASSERT_TRUE(CatalogConnection->Execute(
-        "CREATE TRIGGER keep_folders BEFORE DELETE ON BATCH BEGIN SELECT RAISE(ABORT, 'locked'); END"));
+    ASSERT_TRUE(refuse("keep_folders", "DELETE", "BATCH"));
     m->DeleteFileType(idOf(t), t, true);
 
     EXPECT_EQ(captions(root()), QStringList{"T"});
@@ -586,7 +586,7 @@ TEST_F(CatalogOps, ARefusedDeleteKeepsRowsTablesPagesAndNodes)
     EXPECT_EQ(pageContents("T/F/A"), QStringList({"T/F/A#1", "T/F/A#2"}));
 }
 
-TEST_F(CatalogOps, MovingAFileOutOfTheShownFolderTakesItsPagesOffTheList)
+TEST_P(CatalogOps, MovingAFileOutOfTheShownFolderTakesItsPagesOffTheList)
 {
     QTreeWidgetItem *t = makeType("T");
     QTreeWidgetItem *f1 = m->NewFolder(t, "F1", true);
