@@ -6,6 +6,7 @@
 #include "Globals.h"
 #include "Messages.h"
 
+#include "CatalogBackends.h"
 #include "QtApp.h"
 #include "TempDir.h"
 
@@ -106,8 +107,9 @@ TEST(SearchText, AdvancedSearchKeepsTheValuesAndTheirFieldNames)
     EXPECT_EQ(names, QStringList({"备注", "备注"}));
 }
 
-// A catalogue in a temporary repository with file types, folders, files and their values.
-class SearchTest : public ::testing::Test {
+// A catalogue in a temporary repository with file types, folders, files and their values, as an
+// SQLite file or on the test server.
+class SearchTest : public ::testing::TestWithParam<arkavo::test::CatalogBackend> {
 protected:
     void SetUp() override
     {
@@ -115,12 +117,15 @@ protected:
         AppPath = RootPath = QString::fromStdString(root.str());
         Messages::ClearShown();
         Messages::SetResponder([](const MessageRecord &) { return MsgAnswer::Ok; });
+        if (GetParam() == arkavo::test::CatalogBackend::Postgres)
+            ARKAVO_NEW_SERVER_CATALOG(CatalogServer);
         ASSERT_EQ(OpenCatalog("Admin", ""), CatalogLogin::LoggedIn);
     }
     void TearDown() override
     {
         Messages::SetResponder(nullptr);
         DestroyCatalogObjects();
+        CatalogServer.clear();
     }
 
     static int addType(const QString &name)
@@ -181,7 +186,10 @@ protected:
     arkavo::test::TempDir root;
 };
 
-TEST_F(SearchTest, EmptyKeywordsListEveryFolderWithStoredValues)
+INSTANTIATE_TEST_SUITE_P(Backends, SearchTest, arkavo::test::CatalogBackends(),
+                         arkavo::test::CatalogBackendName);
+
+TEST_P(SearchTest, EmptyKeywordsListEveryFolderWithStoredValues)
 {
     const int app = addType("Letters");
     defineFields(app, {"Name"});
@@ -200,7 +208,7 @@ TEST_F(SearchTest, EmptyKeywordsListEveryFolderWithStoredValues)
     EXPECT_TRUE(lines[0].query.endsWith(" Where (1=1) And BATCHID=" + QString::number(a)));
 }
 
-TEST_F(SearchTest, EveryKeywordMustOccurInSomeField)
+TEST_P(SearchTest, EveryKeywordMustOccurInSomeField)
 {
     const int app = addType("Letters");
     defineFields(app, {"Name", "Town"});
@@ -218,7 +226,7 @@ TEST_F(SearchTest, EveryKeywordMustOccurInSomeField)
     EXPECT_EQ(captions(quick(app, "AB Cd")), QStringList({"A:2"}));
 }
 
-TEST_F(SearchTest, TypedTextStaysInsideItsPattern)
+TEST_P(SearchTest, TypedTextStaysInsideItsPattern)
 {
     const int app = addType("Letters");
     defineFields(app, {"Name"});
@@ -257,7 +265,7 @@ TEST_F(SearchTest, TypedTextStaysInsideItsPattern)
     EXPECT_EQ(captions(quick(app, "")), QStringList({"A:7"}));
 }
 
-TEST_F(SearchTest, AFolderLimitsTheListToThatFolder)
+TEST_P(SearchTest, AFolderLimitsTheListToThatFolder)
 {
     const int app = addType("Letters");
     defineFields(app, {"Name"});
@@ -277,7 +285,7 @@ TEST_F(SearchTest, AFolderLimitsTheListToThatFolder)
     EXPECT_TRUE(quick(app, "hit", c).isEmpty());
 }
 
-TEST_F(SearchTest, TheWholeCatalogueListsFileTypesWithHitsInTreeOrder)
+TEST_P(SearchTest, TheWholeCatalogueListsFileTypesWithHitsInTreeOrder)
 {
     const int letters = addType("Letters");
     const int bills = addType("Bills");
@@ -309,7 +317,7 @@ TEST_F(SearchTest, TheWholeCatalogueListsFileTypesWithHitsInTreeOrder)
     EXPECT_EQ(captions(CountPerFileType(CatalogConnection, types, {"harbour"})), QStringList({"Bills:2"}));
 }
 
-TEST_F(SearchTest, AFieldNamedLikeTheRemarkAndTheRemarkEachSearchTheirOwnValue)
+TEST_P(SearchTest, AFieldNamedLikeTheRemarkAndTheRemarkEachSearchTheirOwnValue)
 {
     const int app = addType("Letters");
     defineFields(app, {"备注"});
@@ -335,7 +343,7 @@ TEST_F(SearchTest, AFieldNamedLikeTheRemarkAndTheRemarkEachSearchTheirOwnValue)
     EXPECT_EQ(q.FieldByName("BATCHID").toInt(), f);
 }
 
-TEST_F(SearchTest, AnyAcceptedDisplayNameListsItsResults)
+TEST_P(SearchTest, AnyAcceptedDisplayNameListsItsResults)
 {
     const QStringList names{"First name",       "1st", "Order", "say \"hi\"", "O'Neil", "Select",
                             "a,b) From APP --", "[x]"};

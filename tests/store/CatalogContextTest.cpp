@@ -32,7 +32,10 @@ protected:
 
 } // namespace
 
-TEST_F(Context, FillingTheListIsToldOnceNotPageByPage)
+INSTANTIATE_TEST_SUITE_P(Backends, Context, arkavo::test::CatalogBackends(),
+                         arkavo::test::CatalogBackendName);
+
+TEST_P(Context, FillingTheListIsToldOnceNotPageByPage)
 {
     QSignalSpy changed(context.get(), &TCatalogContext::SelectionChanged);
     store->ShowNode(file, nullptr);
@@ -43,7 +46,7 @@ TEST_F(Context, FillingTheListIsToldOnceNotPageByPage)
     EXPECT_LE(changed.count(), 3);
 }
 
-TEST_F(Context, ReportsTheSelectedNodeAndPages)
+TEST_P(Context, ReportsTheSelectedNodeAndPages)
 {
     EXPECT_EQ(context->SelectedNode(), nullptr);
     EXPECT_EQ(context->SelectedLevel(), -1);
@@ -66,7 +69,7 @@ TEST_F(Context, ReportsTheSelectedNodeAndPages)
     EXPECT_EQ(context->SelectedPageCount(), 0);
 }
 
-TEST_F(Context, TellsOfViewerAndClipboardChangesOnlyWhenTheyChange)
+TEST_P(Context, TellsOfViewerAndClipboardChangesOnlyWhenTheyChange)
 {
     QSignalSpy viewer(context.get(), &TCatalogContext::ViewerChanged);
     QSignalSpy clipboard(context.get(), &TCatalogContext::ClipboardChanged);

@@ -117,7 +117,9 @@ protected:
 
 } // namespace
 
-TEST_F(Faults, RenumberingNeverLosesOrReordersAPage)
+INSTANTIATE_TEST_SUITE_P(Backends, Faults, arkavo::test::CatalogBackends(), arkavo::test::CatalogBackendName);
+
+TEST_P(Faults, RenumberingNeverLosesOrReordersAPage)
 {
     const QList<Page> start = {{"P0000001.tif", "a1"},       {"P0000002.jpg", "a2"},
                                {"P0000002-00001.tif", "n1"}, {"P0000002-00002.jpg", "n2"},
@@ -129,7 +131,7 @@ TEST_F(Faults, RenumberingNeverLosesOrReordersAPage)
                          [&](const std::string &where) { expectRecovered("A", order, order, where); });
 }
 
-TEST_F(Faults, AddingPagesNeverLosesOrReordersAPage)
+TEST_P(Faults, AddingPagesNeverLosesOrReordersAPage)
 {
     const QList<Page> start = {{"P0000001.tif", "a1"}, {"P0000002.tif", "a2"}, {"P0000003.jpg", "a3"}};
     writeFile(RootPath + "in/s1.tif", "s1");
@@ -150,7 +152,7 @@ TEST_F(Faults, AddingPagesNeverLosesOrReordersAPage)
         });
 }
 
-TEST_F(Faults, MovingPagesNeverLosesAPage)
+TEST_P(Faults, MovingPagesNeverLosesAPage)
 {
     const QList<Page> a = {
         {"P0000001.tif", "a1"}, {"P0000002.jpg", "a2"}, {"P0000003.tif", "a3"}, {"P0000004.bmp", "a4"}};
@@ -173,7 +175,7 @@ TEST_F(Faults, MovingPagesNeverLosesAPage)
         });
 }
 
-TEST_F(Faults, MovingPagesInsideAFileNeverDuplicatesOrLosesOne)
+TEST_P(Faults, MovingPagesInsideAFileNeverDuplicatesOrLosesOne)
 {
     const QList<Page> a = {
         {"P0000001.tif", "a1"}, {"P0000002.jpg", "a2"}, {"P0000003.tif", "a3"}, {"P0000004.bmp", "a4"}};
@@ -189,7 +191,7 @@ TEST_F(Faults, MovingPagesInsideAFileNeverDuplicatesOrLosesOne)
         });
 }
 
-TEST_F(Faults, DeletingPagesRemovesOnlyThoseAsked)
+TEST_P(Faults, DeletingPagesRemovesOnlyThoseAsked)
 {
     const QList<Page> a = {{"P0000001.tif", "a1"},
                            {"P0000002.jpg", "a2"},
@@ -206,7 +208,7 @@ TEST_F(Faults, DeletingPagesRemovesOnlyThoseAsked)
                          });
 }
 
-TEST_F(Faults, ARenamingThatCannotBeFinishedRenamesNothingElseButStillListsThePages)
+TEST_P(Faults, ARenamingThatCannotBeFinishedRenamesNothingElseButStillListsThePages)
 {
     const QString temp = "P0000002.tif{0c1d2e3f-0000-4000-8000-000000000001}.tif";
     layOut("A", {{"P0000001.tif", "a1"}, {temp, "a2"}, {"P0000009.jpg", "a3"}});

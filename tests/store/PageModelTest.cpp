@@ -108,7 +108,10 @@ TEST(PageEntries, RoundTripThroughItemsAndAgreeWithTheirSubItems)
     EXPECT_EQ(TPageListView::EntryOf(nullptr), PageEntry{});
 }
 
-TEST_F(PageModel, SelectedPagesComeInListOrderWithTheirPaths)
+INSTANTIATE_TEST_SUITE_P(Backends, PageModel, arkavo::test::CatalogBackends(),
+                         arkavo::test::CatalogBackendName);
+
+TEST_P(PageModel, SelectedPagesComeInListOrderWithTheirPaths)
 {
     ASSERT_EQ(list->count(), 4);
     for (int row : {3, 0, 2})
@@ -126,7 +129,7 @@ TEST_F(PageModel, SelectedPagesComeInListOrderWithTheirPaths)
                                   fileDir(b) + "P0000001.jpg"}));
 }
 
-TEST_F(PageModel, EveryListedPathStaysOnItsPageFileThroughRenamesRenumberingAndReplacement)
+TEST_P(PageModel, EveryListedPathStaysOnItsPageFileThroughRenamesRenumberingAndReplacement)
 {
     writeFile(RootPath + "scan.jpg", "scan");
     const auto renaming = [this](QTreeWidgetItem *node, const QString &name) {

@@ -79,7 +79,9 @@ void setModified(const QString &file, std::pair<long, long> time)
 
 } // namespace
 
-TEST_F(Pages, InsertingTwoPagesBeforePageOneOfThree)
+INSTANTIATE_TEST_SUITE_P(Backends, Pages, arkavo::test::CatalogBackends(), arkavo::test::CatalogBackendName);
+
+TEST_P(Pages, InsertingTwoPagesBeforePageOneOfThree)
 {
     pages(kA, {"a1", "a2", "a3"});
     writeFile(RootPath + "in/new1.TIF", "n1");
@@ -93,7 +95,7 @@ TEST_F(Pages, InsertingTwoPagesBeforePageOneOfThree)
     EXPECT_EQ(contents(kA), (QStringList{"n1", "n2", "a1", "a2", "a3"}));
 }
 
-TEST_F(Pages, AppendingToAnEmptyFileStartsAtPageOneAndSkipsTakenNames)
+TEST_P(Pages, AppendingToAnEmptyFileStartsAtPageOneAndSkipsTakenNames)
 {
     writeFile(RootPath + "in/x.tif", "x");
     writeFile(RootPath + "in/y.bmp", "y");
@@ -105,7 +107,7 @@ TEST_F(Pages, AppendingToAnEmptyFileStartsAtPageOneAndSkipsTakenNames)
     EXPECT_EQ(contents(kB), (QStringList{"x", "y", "x", "y"}));
 }
 
-TEST_F(Pages, DeletingPagesTwoAndFourOfFiveRenumbersAndUpdatesTheList)
+TEST_P(Pages, DeletingPagesTwoAndFourOfFiveRenumbersAndUpdatesTheList)
 {
     pages(kA, {"a1", "a2", "a3", "a4", "a5"});
     pages(kB, {"b1"});
@@ -120,7 +122,7 @@ TEST_F(Pages, DeletingPagesTwoAndFourOfFiveRenumbersAndUpdatesTheList)
     EXPECT_EQ(contents(kB), QStringList{"b1"});
 }
 
-TEST_F(Pages, MovingPagesBetweenFilesKeepsOrderOnBothSides)
+TEST_P(Pages, MovingPagesBetweenFilesKeepsOrderOnBothSides)
 {
     pages(kA, {"a1", "a2", "a3"});
     pages(kB, {"b1", "b2"}, ".jpg");
@@ -133,7 +135,7 @@ TEST_F(Pages, MovingPagesBetweenFilesKeepsOrderOnBothSides)
     EXPECT_EQ(captions(), (QStringList{kA + "-1", kB + "-1", kB + "-2", kB + "-3", kB + "-4"}));
 }
 
-TEST_F(Pages, DragInsideTheListMovesPagesInFrontOfTheTargetAndSelectsThem)
+TEST_P(Pages, DragInsideTheListMovesPagesInFrontOfTheTargetAndSelectsThem)
 {
     pages(kA, {"a1", "a2", "a3", "a4", "a5"});
     showFolder();
@@ -156,7 +158,7 @@ TEST_F(Pages, DragInsideTheListMovesPagesInFrontOfTheTargetAndSelectsThem)
     EXPECT_EQ(contents(kA), (QStringList{"a4", "a5", "a2", "a1", "a3"}));
 }
 
-TEST_F(Pages, MovingToAFileNodeSelectsTheAppendedPages)
+TEST_P(Pages, MovingToAFileNodeSelectsTheAppendedPages)
 {
     pages(kA, {"a1", "a2", "a3"});
     pages(kB, {"b1"});
@@ -178,7 +180,7 @@ TEST_F(Pages, MovingToAFileNodeSelectsTheAppendedPages)
     EXPECT_EQ(contents(kA), QStringList{"a3"});
 }
 
-TEST_F(Pages, ReplacingAJpegPageWithATiffChangesTheExtensionAndKeepsTheNumber)
+TEST_P(Pages, ReplacingAJpegPageWithATiffChangesTheExtensionAndKeepsTheNumber)
 {
     pages(kA, {"a1", "a2"}, ".jpg");
     showFolder();
@@ -200,7 +202,7 @@ TEST_F(Pages, ReplacingAJpegPageWithATiffChangesTheExtensionAndKeepsTheNumber)
     EXPECT_EQ(dirContent(fileDir(kA)), (QStringList{"P0000001.jpg=a1", "P0000002.tif=scan2"}));
 }
 
-TEST_F(Pages, ThumbnailsFollowTheirPages)
+TEST_P(Pages, ThumbnailsFollowTheirPages)
 {
     pages(kA, {"a1", "a2", "a3"});
     const QString thumbs = store->ThumbnailPath + "Type/Folder/" + kA + "/";
@@ -216,7 +218,7 @@ TEST_F(Pages, ThumbnailsFollowTheirPages)
 }
 
 // A thumbnail is current while it carries its page's time, so copies keep both times.
-TEST_F(Pages, CopiedAndMovedPagesKeepTheirTimesAndThumbnailsStayCurrent)
+TEST_P(Pages, CopiedAndMovedPagesKeepTheirTimesAndThumbnailsStayCurrent)
 {
     pages(kA, {"a1", "a2"});
     const QString thumbsA = store->ThumbnailPath + "Type/Folder/" + kA + "/";
@@ -246,7 +248,7 @@ TEST_F(Pages, CopiedAndMovedPagesKeepTheirTimesAndThumbnailsStayCurrent)
 
 // Scratch files from before this process started are a crash's leftovers; newer ones may
 // belong to an operation still running.
-TEST_F(Pages, ListingOrRenumberingRemovesOnlyScratchFilesOlderThanTheProgram)
+TEST_P(Pages, ListingOrRenumberingRemovesOnlyScratchFilesOlderThanTheProgram)
 {
     const std::pair<long, long> past{1'500'000'000, 0};
     const QString thumbs = store->ThumbnailPath + "Type/Folder/" + kA + "/";
@@ -273,7 +275,7 @@ TEST_F(Pages, ListingOrRenumberingRemovesOnlyScratchFilesOlderThanTheProgram)
     }
 }
 
-TEST_F(Pages, ARootWithADoubledSeparatorWorksTheSame)
+TEST_P(Pages, ARootWithADoubledSeparatorWorksTheSame)
 {
     pages(kA, {"a1", "a2", "a3"});
     pages(kB, {"b1"});

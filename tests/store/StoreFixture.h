@@ -17,13 +17,17 @@
 #include <QLineEdit>
 #include <QTreeWidget>
 
+#include "CatalogBackends.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
 
 namespace store_test {
 
-class StoreTest : public ::testing::Test {
+// Every suite on it runs on an SQLite file and on a database of the test server; instantiate with
+// INSTANTIATE_TEST_SUITE_P(Backends, Suite, CatalogBackends(), CatalogBackendName).
+class StoreTest : public ::testing::TestWithParam<arkavo::test::CatalogBackend> {
 protected:
     void SetUp() override
     {
@@ -31,6 +35,8 @@ protected:
         AppPath = RootPath = ResourcePath = QString::fromStdString(root.str());
         Messages::ClearShown();
         Messages::SetResponder([](const MessageRecord &) { return MsgAnswer::Ok; });
+        if (GetParam() == arkavo::test::CatalogBackend::Postgres)
+            ARKAVO_NEW_SERVER_CATALOG(CatalogServer);
         ASSERT_EQ(OpenCatalog("Admin", ""), CatalogLogin::LoggedIn);
         tree = std::make_unique<QTreeWidget>();
         list = std::make_unique<TPageListView>();
@@ -45,6 +51,7 @@ protected:
         tree.reset();
         Messages::SetResponder(nullptr);
         DestroyCatalogObjects();
+        CatalogServer.clear();
     }
 
     void exec(const QString &sql) { ASSERT_TRUE(CatalogConnection->Execute(sql)) << sql.toStdString(); }

@@ -107,12 +107,14 @@ protected:
 
 } // namespace
 
-TEST_F(Thumbs, ThePlaceholderPictureIsABoxSizedBitmap)
+INSTANTIATE_TEST_SUITE_P(Backends, Thumbs, arkavo::test::CatalogBackends(), arkavo::test::CatalogBackendName);
+
+TEST_P(Thumbs, ThePlaceholderPictureIsABoxSizedBitmap)
 {
     EXPECT_EQ(infoOf(AppPath + "unknown-file.bmp"), (Info{1, 135, 160}));
 }
 
-TEST_F(Thumbs, AThumbnailFitsTheBoxAndCarriesThePagesTimeForEveryDepth)
+TEST_P(Thumbs, AThumbnailFitsTheBoxAndCarriesThePagesTimeForEveryDepth)
 {
     for (int bits : {1, 8, 24}) {
         const QString p = page("A", bits, ".tif");
@@ -130,7 +132,7 @@ TEST_F(Thumbs, AThumbnailFitsTheBoxAndCarriesThePagesTimeForEveryDepth)
     EXPECT_GT(dib.size(), 0u);
 }
 
-TEST_F(Thumbs, AThumbnailIsCurrentOnlyWithExactlyThePagesTime)
+TEST_P(Thumbs, AThumbnailIsCurrentOnlyWithExactlyThePagesTime)
 {
     const QString p = page("A", 1, ".jpg");
     saveJpeg(p);
@@ -144,7 +146,7 @@ TEST_F(Thumbs, AThumbnailIsCurrentOnlyWithExactlyThePagesTime)
     }
 }
 
-TEST_F(Thumbs, AnUndecodablePageGetsThePlaceholderWithThePagesTime)
+TEST_P(Thumbs, AnUndecodablePageGetsThePlaceholderWithThePagesTime)
 {
     const QString p = page("A", 1, ".tif");
     writeFile(p, "not an image at all");
@@ -161,7 +163,7 @@ TEST_F(Thumbs, AnUndecodablePageGetsThePlaceholderWithThePagesTime)
 
 // Installed for every user, the program writes into the user's folder and reads its
 // placeholder from beside the program file.
-TEST_F(Thumbs, ThePlaceholderComesFromTheResourceFolderNotTheProgramFolder)
+TEST_P(Thumbs, ThePlaceholderComesFromTheResourceFolderNotTheProgramFolder)
 {
     arkavo::test::TempDir resources;
     ResourcePath = QString::fromStdString(resources.str());
@@ -174,7 +176,7 @@ TEST_F(Thumbs, ThePlaceholderComesFromTheResourceFolderNotTheProgramFolder)
     ResourcePath = AppPath;
 }
 
-TEST_F(Thumbs, ReplacingAJpegPageWithATiffRemakesItsThumbnail)
+TEST_P(Thumbs, ReplacingAJpegPageWithATiffRemakesItsThumbnail)
 {
     saveJpeg(page("A", 1, ".jpg"));
     saveJpeg(page("A", 2, ".jpg"), 400, 300);
@@ -196,7 +198,7 @@ TEST_F(Thumbs, ReplacingAJpegPageWithATiffRemakesItsThumbnail)
     EXPECT_NE(readFile(t), before);
 }
 
-TEST_F(Thumbs, AThreePageTiffImportedIntoAFourPageFileBecomesPagesFiveToSeven)
+TEST_P(Thumbs, AThreePageTiffImportedIntoAFourPageFileBecomesPagesFiveToSeven)
 {
     for (int n = 1; n <= 4; ++n)
         saveJpeg(page("A", n, ".jpg"));
@@ -226,7 +228,7 @@ TEST_F(Thumbs, AThreePageTiffImportedIntoAFourPageFileBecomesPagesFiveToSeven)
     EXPECT_TRUE(bar.isHidden());
 }
 
-TEST_F(Thumbs, ImportIntoAFileThatIsNotShownChangesNoListAndFillsGaps)
+TEST_P(Thumbs, ImportIntoAFileThatIsNotShownChangesNoListAndFillsGaps)
 {
     saveJpeg(page("B", 1, ".jpg"));
     saveJpeg(page("B", 3, ".jpg"));
@@ -237,7 +239,7 @@ TEST_F(Thumbs, ImportIntoAFileThatIsNotShownChangesNoListAndFillsGaps)
     EXPECT_EQ(infoOf(page("B", 2, ".jpg")).pages, 1); // the old page 3 after the gap was closed
 }
 
-TEST_F(Thumbs, ImportSkipsOtherFormatsSilentlyAndAsksAboutUnreadableFiles)
+TEST_P(Thumbs, ImportSkipsOtherFormatsSilentlyAndAsksAboutUnreadableFiles)
 {
     writeFile(RootPath + "in/x.gif", "GIF89a");
     writeFile(RootPath + "in/bad.tif", "garbage");

@@ -26,7 +26,9 @@ QStringList treeLines(QTreeWidgetItem *node, int depth = 0)
 
 } // namespace
 
-TEST_F(Tree, EmptyCatalogueLoadsAsTheRootAlone)
+INSTANTIATE_TEST_SUITE_P(Backends, Tree, arkavo::test::CatalogBackends(), arkavo::test::CatalogBackendName);
+
+TEST_P(Tree, EmptyCatalogueLoadsAsTheRootAlone)
 {
     store->LoadTree("0,1,2,3,4,5,6");
     ASSERT_EQ(tree->topLevelItemCount(), 1);
@@ -35,7 +37,7 @@ TEST_F(Tree, EmptyCatalogueLoadsAsTheRootAlone)
     EXPECT_TRUE(Messages::Shown().isEmpty());
 }
 
-TEST_F(Tree, LevelsFollowTheOrderColumnsAndTheStatusList)
+TEST_P(Tree, LevelsFollowTheOrderColumnsAndTheStatusList)
 {
     addType(1, "Letters  ", 2);
     addType(2, "Bills", 1);
@@ -58,7 +60,7 @@ TEST_F(Tree, LevelsFollowTheOrderColumnsAndTheStatusList)
     EXPECT_EQ(store->NodeKind(nullptr), 0);
 }
 
-TEST_F(Tree, QueryFailuresEndTheLoad)
+TEST_P(Tree, QueryFailuresEndTheLoad)
 {
     addType(1, "Letters", 1);
     exec("DROP TABLE BATCH");
@@ -76,7 +78,7 @@ TEST_F(Tree, QueryFailuresEndTheLoad)
     EXPECT_THROW(store->LoadTree("1"), std::runtime_error);
 }
 
-TEST_F(Tree, PathsOfNodesAndPages)
+TEST_P(Tree, PathsOfNodesAndPages)
 {
     addType(1, "Type", 1);
     addFolder(1, 1, "Folder", 1);
@@ -110,7 +112,7 @@ TEST_F(Tree, PathsOfNodesAndPages)
         EXPECT_EQ(store->ThumbnailPathOf(c.page), c.thumb) << c.page.toStdString();
 }
 
-TEST_F(Tree, NamesThatLeaveTheRepositoryAreRefused)
+TEST_P(Tree, NamesThatLeaveTheRepositoryAreRefused)
 {
     for (const QString &bad : {QString(".."), QString("."), QString("a/b"), QString(), QString("a\\b")})
         EXPECT_FALSE(TImageManager::IsValidCatalogName(bad)) << bad.toStdString();
@@ -163,7 +165,9 @@ protected:
     QTreeWidgetItem *folder = nullptr;
 };
 
-TEST_F(Show, ShowingAFileRenumbersItsPagesAndListsThem)
+INSTANTIATE_TEST_SUITE_P(Backends, Show, arkavo::test::CatalogBackends(), arkavo::test::CatalogBackendName);
+
+TEST_P(Show, ShowingAFileRenumbersItsPagesAndListsThem)
 {
     pages("A", {"P0000001.tif", "P0000003.jpg", "P0000007.bmp"});
     QTreeWidgetItem *a = folder->child(0);
@@ -192,7 +196,7 @@ TEST_F(Show, ShowingAFileRenumbersItsPagesAndListsThem)
     EXPECT_FALSE(store->IsShownDir(fileDir("B")));
 }
 
-TEST_F(Show, LeftoverTemporaryNamesAndUpperCaseNamesAreRepaired)
+TEST_P(Show, LeftoverTemporaryNamesAndUpperCaseNamesAreRepaired)
 {
     pages("A", {"P0000001.tif", "P0000002.jpg{0c1d2e3f-0000-4000-8000-000000000001}.jpg", "P0000003.TIF",
                 "p0000004.bmp"});
@@ -204,7 +208,7 @@ TEST_F(Show, LeftoverTemporaryNamesAndUpperCaseNamesAreRepaired)
     EXPECT_EQ(list->SubItem(2, 3), ".tif");
 }
 
-TEST_F(Show, AFolderShowsEveryFileAndIsNotRefilledWhenSelectedAgain)
+TEST_P(Show, AFolderShowsEveryFileAndIsNotRefilledWhenSelectedAgain)
 {
     pages("A", {"P0000001.tif", "P0000002.tif"});
     pages("B", {"P0000001.jpg"});
@@ -234,7 +238,7 @@ TEST_F(Show, AFolderShowsEveryFileAndIsNotRefilledWhenSelectedAgain)
     EXPECT_EQ(store->ShownAppId, 0);
 }
 
-TEST_F(Show, AFileWithoutDirectoryGetsOneAndItsThumbnailMirror)
+TEST_P(Show, AFileWithoutDirectoryGetsOneAndItsThumbnailMirror)
 {
     store->ShowNode(folder->child(1), nullptr);
     EXPECT_TRUE(QFileInfo(fileDir("B")).isDir());
@@ -242,7 +246,7 @@ TEST_F(Show, AFileWithoutDirectoryGetsOneAndItsThumbnailMirror)
     EXPECT_EQ(list->count(), 0);
 }
 
-TEST_F(Show, PagesRunLeftToRightWrapAndEveryFileStartsANewRow)
+TEST_P(Show, PagesRunLeftToRightWrapAndEveryFileStartsANewRow)
 {
     pages("A", {"P0000001.tif", "P0000002.tif", "P0000003.tif"});
     pages("B", {"P0000001.tif", "P0000002.tif"});
@@ -257,7 +261,7 @@ TEST_F(Show, PagesRunLeftToRightWrapAndEveryFileStartsANewRow)
     }
 }
 
-TEST_F(Show, TheProgressBarFollowsFilesOrPagesAndIsHiddenAfterwards)
+TEST_P(Show, TheProgressBarFollowsFilesOrPagesAndIsHiddenAfterwards)
 {
     QStringList many;
     for (int i = 1; i <= 12; ++i)
@@ -278,7 +282,7 @@ TEST_F(Show, TheProgressBarFollowsFilesOrPagesAndIsHiddenAfterwards)
     EXPECT_EQ(list->count(), 12);
 }
 
-TEST_F(Show, ANestedShowNodeCancelsTheOuterOne)
+TEST_P(Show, ANestedShowNodeCancelsTheOuterOne)
 {
     pages("A", {"P0000001.tif", "P0000002.tif", "P0000003.tif"});
     pages("B", {"P0000001.tif"});
