@@ -2,7 +2,8 @@
 // folder, and 10 or 100 folders per file type (10,000 or 100,000 files, every file with values):
 // the quick search with two keywords in one file type and in one folder, the catalogue-wide
 // count, the statement behind one result line, and the result grid's first and last block of
-// a line with every file of one file type (1,000 or 10,000 hits).
+// a line with every file of one file type (1,000 or 10,000 hits). The second argument puts the
+// catalogue in an SQLite file (0) or on a PostgreSQL server over its Unix socket (1).
 #include "CatalogDatabase.h"
 #include "CatalogSchema.h"
 #include "FieldStore.h"
@@ -10,11 +11,14 @@
 #include "SearchQueries.h"
 #include "SearchResultGrid.h"
 
+#include "CatalogBackends.h"
 #include "QtApp.h"
 #include "TempDir.h"
 
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <memory>
 
@@ -32,9 +36,18 @@ const char *const kKinds[] = {"invoice", "letter", "contract", "receipt", "notic
 // every file has its row in its file type's value table.
 class Catalogue {
 public:
-    explicit Catalogue(int files) : m_files(files)
+    Catalogue(int files, bool onServer) : m_files(files)
     {
         arkavo::test::EnsureApp();
+        if (onServer) {
+            std::string whyNot;
+            bool skip = false;
+            m_server = arkavo::test::NewServerCatalog(&whyNot, &skip);
+            if (m_server.isEmpty()) {
+                std::fprintf(stderr, "no PostgreSQL server: %s\n", whyNot.c_str());
+                std::exit(1);
+            }
+        }
         open();
         const int folders = files / (kFileTypes * kFilesPerFolder);
         TCatalogConnection *db = CatalogConnection;
@@ -94,25 +107,28 @@ public:
     void open()
     {
         AppPath = RootPath = QString::fromStdString(m_root.str());
+        CatalogServer = m_server;
         OpenCatalog(QStringLiteral("Admin"), QString());
     }
 
 private:
     arkavo::test::TempDir m_root;
+    QString m_server;
     int m_files;
 };
 
-// One catalogue per size, made on first use and kept for the whole run.
-Catalogue &catalogue(int files)
+// One catalogue per size and engine, made on first use and kept for the whole run.
+Catalogue &catalogue(const benchmark::State &state)
 {
-    static std::map<int, std::unique_ptr<Catalogue>> made;
-    static int current = 0;
-    auto &c = made[files];
+    static std::map<std::pair<int, bool>, std::unique_ptr<Catalogue>> made;
+    static std::pair<int, bool> current{0, false};
+    const std::pair<int, bool> key{static_cast<int>(state.range(0)), state.range(1) != 0};
+    auto &c = made[key];
     if (!c)
-        c = std::make_unique<Catalogue>(files);
-    else if (current != files)
+        c = std::make_unique<Catalogue>(key.first, key.second);
+    else if (current != key)
         c->open();
-    current = files;
+    current = key;
     return *c;
 }
 
@@ -120,7 +136,7 @@ const QStringList kKeywords{QStringLiteral("harbour"), QStringLiteral("invoice")
 
 void QuickSearch(benchmark::State &state, int batchId)
 {
-    catalogue(static_cast<int>(state.range(0)));
+    catalogue(state);
     size_t lines = 0;
     for (auto _ : state) {
         FieldDefList defs;
@@ -144,7 +160,7 @@ void BM_QuickSearchInOneFolder(benchmark::State &state)
 
 void BM_CatalogueWideCount(benchmark::State &state)
 {
-    catalogue(static_cast<int>(state.range(0)));
+    catalogue(state);
     size_t lines = 0;
     for (auto _ : state) {
         const auto types = SearchQueries::FileTypesInTreeOrder(CatalogConnection);
@@ -156,7 +172,7 @@ void BM_CatalogueWideCount(benchmark::State &state)
 // The grid's statement behind one folder's line, as choosing the line opens it.
 void BM_ListOneResultLine(benchmark::State &state)
 {
-    catalogue(static_cast<int>(state.range(0)));
+    catalogue(state);
     FieldDefList defs;
     FieldStore::LoadFieldDefs(CatalogConnection, 1, defs, true);
     const auto lines = SearchQueries::CountPerFolder(CatalogConnection, 1, defs,
@@ -186,7 +202,7 @@ SearchQueries::SearchLine WholeFileTypeLine()
 // Choosing the line: the grid's first block, what the first screen shows.
 void BM_GridFirstBlock(benchmark::State &state)
 {
-    catalogue(static_cast<int>(state.range(0)));
+    catalogue(state);
     const SearchQueries::SearchLine line = WholeFileTypeLine();
     TSearchResultModel model(CatalogConnection);
     for (auto _ : state) {
@@ -200,7 +216,7 @@ void BM_GridFirstBlock(benchmark::State &state)
 // Scrolling to the end: the last block the grid reads, the deepest offset.
 void BM_GridLastBlock(benchmark::State &state)
 {
-    catalogue(static_cast<int>(state.range(0)));
+    catalogue(state);
     const SearchQueries::SearchLine line = WholeFileTypeLine();
     TSearchResultModel model(CatalogConnection);
     model.Open(line.query);
@@ -218,11 +234,11 @@ void BM_GridLastBlock(benchmark::State &state)
     state.counters["rows"] = model.rowCount();
 }
 
-BENCHMARK(BM_QuickSearchInOneFileType)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_QuickSearchInOneFolder)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_CatalogueWideCount)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ListOneResultLine)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_GridFirstBlock)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_GridLastBlock)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_QuickSearchInOneFileType)->ArgsProduct({{10000, 100000}, {0, 1}})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_QuickSearchInOneFolder)->ArgsProduct({{10000, 100000}, {0, 1}})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CatalogueWideCount)->ArgsProduct({{10000, 100000}, {0, 1}})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ListOneResultLine)->ArgsProduct({{10000, 100000}, {0, 1}})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GridFirstBlock)->ArgsProduct({{10000, 100000}, {0, 1}})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GridLastBlock)->ArgsProduct({{10000, 100000}, {0, 1}})->Unit(benchmark::kMillisecond);
 
 } // namespace
