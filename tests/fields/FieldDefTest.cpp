@@ -6,6 +6,7 @@
 #include "Globals.h"
 #include "Messages.h"
 
+#include "CatalogBackends.h"
 #include "QtApp.h"
 #include "TempDir.h"
 
@@ -95,7 +96,7 @@ TEST(FieldDefTable, NumbersOfDeletedRowsAreNeverTakenAgain)
 
 // ---- the dialog -----------------------------------------------------------------------
 
-class FieldDefDialogTest : public ::testing::Test {
+class FieldDefDialogTest : public ::testing::TestWithParam<arkavo::test::CatalogBackend> {
 protected:
     void SetUp() override
     {
@@ -103,6 +104,8 @@ protected:
         AppPath = RootPath = ResourcePath = QString::fromStdString(root.str());
         Messages::ClearShown();
         Messages::SetResponder([](const MessageRecord &) { return MsgAnswer::Ok; });
+        if (GetParam() == arkavo::test::CatalogBackend::Postgres)
+            ARKAVO_NEW_SERVER_CATALOG(CatalogServer);
         ASSERT_EQ(OpenCatalog(QStringLiteral("Admin"), QString()), CatalogLogin::LoggedIn);
         const auto row = CatalogSchema(CatalogConnection).AddFileType(QStringLiteral("合同"));
         ASSERT_TRUE(row);
@@ -113,6 +116,7 @@ protected:
         dialog.reset();
         Messages::SetResponder(nullptr);
         DestroyCatalogObjects();
+        CatalogServer.clear();
     }
 
     // Stores definitions the way an earlier save did: "F1 姓名 0 20 1" is InName, OutName,
@@ -246,8 +250,7 @@ protected:
     QString infoTable() const { return CatalogSchema::InfoTableName(appId); }
     QString columnType(const QString &column) const
     {
-        return scalar("select type from pragma_table_info('" + infoTable() + "') where name='" + column +
-                      "'");
+        return arkavo::test::DeclaredColumnType(infoTable(), column);
     }
     static QStringList shown()
     {
@@ -264,7 +267,10 @@ protected:
 
 const QString kSaved = QStringLiteral("提示: 索引字段定义成功，完成数据库修改操作");
 
-TEST_F(FieldDefDialogTest, NewFileTypeStartsEmptyAndItsFieldsAreNumberedFromF1)
+INSTANTIATE_TEST_SUITE_P(Backends, FieldDefDialogTest, arkavo::test::CatalogBackends(),
+                         arkavo::test::CatalogBackendName);
+
+TEST_P(FieldDefDialogTest, NewFileTypeStartsEmptyAndItsFieldsAreNumberedFromF1)
 {
     open();
     EXPECT_EQ(dialog->windowTitle(), "定制索引字段");
@@ -295,7 +301,7 @@ TEST_F(FieldDefDialogTest, NewFileTypeStartsEmptyAndItsFieldsAreNumberedFromF1)
     EXPECT_FALSE(dialog->isVisible());
 }
 
-TEST_F(FieldDefDialogTest, NewFieldNeverTakesOverADeletedFieldsColumn)
+TEST_P(FieldDefDialogTest, NewFieldNeverTakesOverADeletedFieldsColumn)
 {
     storeFields({"F1 甲 0 10", "F2 乙 0 10", "F3 丙 0 10"});
     open();
@@ -321,7 +327,7 @@ TEST_F(FieldDefDialogTest, NewFieldNeverTakesOverADeletedFieldsColumn)
     EXPECT_EQ(shown(), QStringList({kSaved, kSaved}));
 }
 
-TEST_F(FieldDefDialogTest, NamesAreTrimmedAndDuplicatesRefusedWithTheCommandsCaption)
+TEST_P(FieldDefDialogTest, NamesAreTrimmedAndDuplicatesRefusedWithTheCommandsCaption)
 {
     open();
     addField(QStringLiteral("  甲  "));
@@ -371,7 +377,7 @@ TEST_F(FieldDefDialogTest, NamesAreTrimmedAndDuplicatesRefusedWithTheCommandsCap
     EXPECT_EQ(rows().value(0), "甲|字符型|24|");
 }
 
-TEST_F(FieldDefDialogTest, EditorFollowsTheSelectedRow)
+TEST_P(FieldDefDialogTest, EditorFollowsTheSelectedRow)
 {
     storeFields({"F1 编号 0 8 1", "F2 数量 1 0", "F3 说明 3 0"});
     open();
@@ -385,7 +391,7 @@ TEST_F(FieldDefDialogTest, EditorFollowsTheSelectedRow)
     EXPECT_EQ(editor(), "字段名称|字符型|24|on|");
 }
 
-TEST_F(FieldDefDialogTest, ChoosingATypeSetsTheLength)
+TEST_P(FieldDefDialogTest, ChoosingATypeSetsTheLength)
 {
     open();
     typeLength("40");
@@ -405,7 +411,7 @@ TEST_F(FieldDefDialogTest, ChoosingATypeSetsTheLength)
     EXPECT_EQ(editor(), "数量|整数型|0|off|");
 }
 
-TEST_F(FieldDefDialogTest, TypedLengthOfACharacterFieldIsKeptWithin1To255)
+TEST_P(FieldDefDialogTest, TypedLengthOfACharacterFieldIsKeptWithin1To255)
 {
     open();
     const struct {
@@ -423,7 +429,7 @@ TEST_F(FieldDefDialogTest, TypedLengthOfACharacterFieldIsKeptWithin1To255)
     EXPECT_EQ(rows(), QStringList{"长名|字符型|255|"});
 }
 
-TEST_F(FieldDefDialogTest, DeletingAndInsertingMoveTheSelection)
+TEST_P(FieldDefDialogTest, DeletingAndInsertingMoveTheSelection)
 {
     open();
     for (const char *name : {"a", "b", "c"})
@@ -461,7 +467,7 @@ TEST_F(FieldDefDialogTest, DeletingAndInsertingMoveTheSelection)
     EXPECT_TRUE(Messages::Shown().isEmpty());
 }
 
-TEST_F(FieldDefDialogTest, SavingRenamesConvertsAndDropsColumnsOfTheValueTable)
+TEST_P(FieldDefDialogTest, SavingRenamesConvertsAndDropsColumnsOfTheValueTable)
 {
     storeFields({"F1 姓名 0 20 1", "F2 数量 0 10", "F3 附注 3 0"});
     ASSERT_TRUE(CatalogConnection->Execute("INSERT INTO " + infoTable() +
@@ -482,7 +488,12 @@ TEST_F(FieldDefDialogTest, SavingRenamesConvertsAndDropsColumnsOfTheValueTable)
     EXPECT_EQ(storedDefs(), QStringList({"F1 客户 0 20 1 0", "F2 数量 1 0 0 1"}));
     EXPECT_EQ(columnType("F3"), "<none>");
     EXPECT_EQ(columnType("F2"), "INTEGER");
-    EXPECT_EQ(scalar("select F1 || '/' || typeof(F2) || ':' || F2 from " + infoTable()), "张三/integer:12");
+    // The stored value is a number now, not text.
+    const QString typeOf = GetParam() == arkavo::test::CatalogBackend::Sqlite
+                               ? "typeof(F2)"
+                               : "(case when pg_typeof(F2) = 'bigint'::regtype then 'integer' end)";
+    EXPECT_EQ(scalar("select F1 || '/' || " + typeOf + " || ':' || F2 from " + infoTable()),
+              "张三/integer:12");
 
     // The database refuses to make "张三" a number: the store reports it, the definition and the
     // values stay, and the dialog does not claim success.
@@ -504,7 +515,7 @@ TEST_F(FieldDefDialogTest, SavingRenamesConvertsAndDropsColumnsOfTheValueTable)
     EXPECT_EQ(shown(), QStringList{kSaved});
 }
 
-TEST_F(FieldDefDialogTest, DisplayNamesWithQuotesAndWildcardsReachTheStoreIntact)
+TEST_P(FieldDefDialogTest, DisplayNamesWithQuotesAndWildcardsReachTheStoreIntact)
 {
     const QStringList names{"O'Brien's", "100%_done", "a;b", "x'); DROP TABLE APP; --", "%1 %s", "客户名称"};
     open();

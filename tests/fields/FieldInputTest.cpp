@@ -11,6 +11,7 @@
 #include "PageListView.h"
 #include "TImageManager.h"
 
+#include "CatalogBackends.h"
 #include "QtApp.h"
 #include "TempDir.h"
 
@@ -43,7 +44,7 @@ struct FieldSpec {
     int length;
 };
 
-class FieldInput : public ::testing::Test {
+class FieldInput : public ::testing::TestWithParam<arkavo::test::CatalogBackend> {
 protected:
     void SetUp() override
     {
@@ -51,6 +52,8 @@ protected:
         AppPath = RootPath = ResourcePath = QString::fromStdString(root.str());
         Messages::ClearShown();
         Messages::SetResponder([](const MessageRecord &) { return MsgAnswer::Ok; });
+        if (GetParam() == arkavo::test::CatalogBackend::Postgres)
+            ARKAVO_NEW_SERVER_CATALOG(CatalogServer);
         ASSERT_EQ(OpenCatalog(QStringLiteral("Admin"), QString()), CatalogLogin::LoggedIn);
 
         window = std::make_unique<QWidget>();
@@ -94,6 +97,7 @@ protected:
         list.reset();
         Messages::SetResponder(nullptr);
         DestroyCatalogObjects();
+        CatalogServer.clear();
     }
 
     QTreeWidgetItem *rootNode() const { return tree->topLevelItem(0); }
@@ -238,7 +242,10 @@ protected:
 
 const QList<FieldSpec> LetterFields{{"姓名", 0, 10}, {"份数", 1, 0}, {"金额", 2, 0}, {"摘要", 3, 0}};
 
-TEST_F(FieldInput, AFileShowsItsFieldsWithTheRemarkLastAndOtherNodesAnEmptyReadOnlyGrid)
+INSTANTIATE_TEST_SUITE_P(Backends, FieldInput, arkavo::test::CatalogBackends(),
+                         arkavo::test::CatalogBackendName);
+
+TEST_P(FieldInput, AFileShowsItsFieldsWithTheRemarkLastAndOtherNodesAnEmptyReadOnlyGrid)
 {
     QTreeWidgetItem *folder = makeFolder("信函", LetterFields);
     QTreeWidgetItem *filed = makeFile(folder, "A");
@@ -275,7 +282,7 @@ TEST_F(FieldInput, AFileShowsItsFieldsWithTheRemarkLastAndOtherNodesAnEmptyReadO
     EXPECT_FALSE(panel->btn_save->isEnabled());
 }
 
-TEST_F(FieldInput, AnEditIsSavedToItsFileBeforeTheNextFileIsShown)
+TEST_P(FieldInput, AnEditIsSavedToItsFileBeforeTheNextFileIsShown)
 {
     QTreeWidgetItem *folder = makeFolder("信函", LetterFields);
     QTreeWidgetItem *first = makeFile(folder, "A");
@@ -305,7 +312,7 @@ TEST_F(FieldInput, AnEditIsSavedToItsFileBeforeTheNextFileIsShown)
     EXPECT_TRUE(shownTexts().isEmpty()) << shownTexts().join(" | ").toStdString();
 }
 
-TEST_F(FieldInput, AnEditIsSavedWhenTheTabIsLeftOrTheWindowCloses)
+TEST_P(FieldInput, AnEditIsSavedWhenTheTabIsLeftOrTheWindowCloses)
 {
     const QList<std::pair<const char *, std::function<void()>>> ways{
         {"other tab", [this] { pageControl->setCurrentIndex(0); }},
@@ -331,7 +338,7 @@ TEST_F(FieldInput, AnEditIsSavedWhenTheTabIsLeftOrTheWindowCloses)
     EXPECT_EQ(column(1).value(3), "window closed");
 }
 
-TEST_F(FieldInput, NumberRowsTakeOnlyDigitsSignsAndForRealsThePoint)
+TEST_P(FieldInput, NumberRowsTakeOnlyDigitsSignsAndForRealsThePoint)
 {
     struct Case {
         int row;
@@ -370,7 +377,7 @@ TEST_F(FieldInput, NumberRowsTakeOnlyDigitsSignsAndForRealsThePoint)
     EXPECT_TRUE(shownTexts().isEmpty()) << shownTexts().join(" | ").toStdString();
 }
 
-TEST_F(FieldInput, ACharacterRowTakesNoMoreThanItsLength)
+TEST_P(FieldInput, ACharacterRowTakesNoMoreThanItsLength)
 {
     QTreeWidgetItem *folder = makeFolder("信函", LetterFields);
     QTreeWidgetItem *file = makeFile(folder, "A");
@@ -391,7 +398,7 @@ TEST_F(FieldInput, ACharacterRowTakesNoMoreThanItsLength)
     EXPECT_EQ(stored(file, "F4"), QString(300, u'm'));
 }
 
-TEST_F(FieldInput, AFieldNamedLikeTheRemarkKeepsItsOwnColumn)
+TEST_P(FieldInput, AFieldNamedLikeTheRemarkKeepsItsOwnColumn)
 {
     QTreeWidgetItem *folder = makeFolder("合同", {{"备注", 0, 20}});
     QTreeWidgetItem *file = makeFile(folder, "A");
@@ -406,7 +413,7 @@ TEST_F(FieldInput, AFieldNamedLikeTheRemarkKeepsItsOwnColumn)
     EXPECT_EQ(stored(file, "BZ"), "built-in");
 }
 
-TEST_F(FieldInput, AFailedWriteIsReportedAndNotRetried)
+TEST_P(FieldInput, AFailedWriteIsReportedAndNotRetried)
 {
     const QList<std::pair<const char *, std::function<void()>>> failures{
         {"not a number", [this] { type(1, "1-2"); }},
@@ -440,7 +447,7 @@ TEST_F(FieldInput, AFailedWriteIsReportedAndNotRetried)
     }
 }
 
-TEST_F(FieldInput, ValuesWithQuotesWildcardsAndChineseAreStoredExactly)
+TEST_P(FieldInput, ValuesWithQuotesWildcardsAndChineseAreStoredExactly)
 {
     QString longValue;
     while (longValue.size() < 255)
@@ -473,7 +480,7 @@ TEST_F(FieldInput, ValuesWithQuotesWildcardsAndChineseAreStoredExactly)
     EXPECT_TRUE(shownTexts().isEmpty()) << shownTexts().join(" | ").toStdString();
 }
 
-TEST_F(FieldInput, AnEditNeverLandsInAnotherTypesColumns)
+TEST_P(FieldInput, AnEditNeverLandsInAnotherTypesColumns)
 {
     QTreeWidgetItem *letters = makeFolder("信函", {{"姓名", 0, 20}});
     QTreeWidgetItem *contracts = makeFolder("合同", {{"编号", 0, 20}});

@@ -36,22 +36,9 @@ protected:
             CatalogConnection->Execute("CREATE TABLE INFO1(BATCHID INTEGER, IMAGEID INTEGER, BZ MEMO NULL)"));
     }
 
-    // The column's type as declared in SQLite; the server's citext with a length check reads as
-    // CHAR(n), without one as TEXT, and its bigint as INTEGER.
     static QString columnType(const QString &column)
     {
-        if (GetParam() == arkavo::test::CatalogBackend::Sqlite)
-            return scalar("select type from pragma_table_info('INFO1') where name='" + column + "'");
-        return scalar(QStringLiteral(R"(
-            select case when a.atttypid = 'citext'::regtype then coalesce(
-                       (select 'CHAR(' || substring(pg_get_constraintdef(c.oid) from '<= (\d+)') || ')'
-                        from pg_constraint c where c.conrelid = a.attrelid and c.contype = 'c'
-                        and a.attnum = any(c.conkey)), 'TEXT')
-                   when a.atttypid = 'int8'::regtype then 'INTEGER'
-                   else upper(format_type(a.atttypid, a.atttypmod)) end
-            from pg_attribute a where a.attrelid = 'info1'::regclass and not a.attisdropped
-            and a.attname = lower('%1'))")
-                          .arg(column));
+        return arkavo::test::DeclaredColumnType("INFO1", column);
     }
 
     // The stored definitions as "INNAME OUTNAME TYPE LENGTH REQUIRED ORDER" lines.

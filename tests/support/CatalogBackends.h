@@ -3,6 +3,8 @@
 // its own on the test program's PostgreSQL server. Instantiate with
 // INSTANTIATE_TEST_SUITE_P(Backends, Suite, CatalogBackends(), CatalogBackendName), and in
 // SetUp: ARKAVO_NEW_SERVER_CATALOG(connectionString) for the PostgreSQL case.
+#include "CatalogDatabase.h"
+#include "Globals.h"
 #include "PostgresServer.h"
 
 #include <QSqlDatabase>
@@ -46,6 +48,32 @@ inline QString NewServerCatalog(std::string *whyNot, bool *skip)
     if (db.empty())
         *whyNot = "createdb failed on the test server";
     return QString::fromStdString(db);
+}
+
+// The column's type as SQLite declares it, on the server read from its citext with a length
+// check (CHAR(n)), citext without one (TEXT) and bigint (INTEGER); "<none>" for no such column.
+inline QString DeclaredColumnType(const QString &table, const QString &column)
+{
+    QString sql;
+    if (!CatalogConnection->OnServer()) {
+        sql = QStringLiteral("select type from pragma_table_info('%1') where name='%2'").arg(table, column);
+    } else {
+        sql = QStringLiteral(R"(
+            select case when a.atttypid = 'citext'::regtype then coalesce(
+                       (select 'CHAR(' || substring(pg_get_constraintdef(c.oid) from '<= (\d+)') || ')'
+                        from pg_constraint c where c.conrelid = a.attrelid and c.contype = 'c'
+                        and a.attnum = any(c.conkey)), 'TEXT')
+                   when a.atttypid = 'int8'::regtype then 'INTEGER'
+                   when a.atttypid = 'float8'::regtype then 'DOUBLE'
+                   else upper(format_type(a.atttypid, a.atttypmod)) end
+            from pg_attribute a where a.attrelid = lower('%1')::regclass and not a.attisdropped
+            and a.attname = lower('%2'))")
+                  .arg(table, column);
+    }
+    TCatalogQuery q(CatalogConnection);
+    if (!q.Open(sql))
+        return QStringLiteral("<error>");
+    return q.Eof() ? QStringLiteral("<none>") : q.FieldText(q.FieldNames().value(0));
 }
 
 } // namespace arkavo::test
