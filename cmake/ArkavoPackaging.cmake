@@ -61,4 +61,6 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR}/bin)
 # catalogue's database driver, the Chinese font and the opener of exported files.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
   "libsane1, sane-utils, sane-airscan, fonts-wqy-microhei, xdg-utils, libqt6sql6-sqlite")
+# The driver for a catalogue on a PostgreSQL server, needed only when Settings.ini names one.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libqt6sql6-psql")
 include(CPack)
