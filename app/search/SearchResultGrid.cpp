@@ -3,7 +3,6 @@
 #include "CatalogDatabase.h"
 
 #include <QPainter>
-#include <QSqlField>
 
 namespace SearchHighlight {
 

@@ -26,7 +26,6 @@ namespace {
 constexpr int kNameColumn = 0;
 constexpr int kValueColumn = 1;
 constexpr int kQueryColumn = 2; // the hidden statement of a result line
-constexpr int kStripHeight = 168;
 constexpr int kMaxColumnWidth = 300;
 constexpr int kMinColumnWidth = 80; // an empty column can still be read and clicked
 constexpr int kIdColumns = 3;       // APPID, BATCHID, IMAGEID
@@ -40,7 +39,7 @@ TFormSearch::TFormSearch(TImageManager *store, QWidget *parent)
     setWindowTitle(QStringLiteral("查询结果"));
     buildPanel();
     buildGrid();
-    resize(720, kStripHeight);
+    resize(720, StripHeight);
 }
 
 TFormSearch::~TFormSearch()

@@ -48,6 +48,8 @@ public:
     void btn_backtomhClick();
     void btn_researchClick();
 
+    // Height of the result strip under the page area.
+    static constexpr int StripHeight = 168;
     // Puts the result strip (168 pixels high) under the page area of PageSplitter, a vertical
     // splitter whose first pane is the page area, docks the form into it and hides both.
     void PlaceResultStrip(QSplitter *pageSplitter);

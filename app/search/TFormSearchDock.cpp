@@ -12,7 +12,6 @@
 
 namespace {
 
-constexpr int kStripHeight = 168;
 const QPoint kGrip(20, 10); // where a floating window is held, from its frame's corner
 
 } // namespace
@@ -46,7 +45,7 @@ void TFormSearch::ShowResults()
         if (!stripShown && m_pageSplitter) {
             const int total = m_pageSplitter->height();
             m_pageSplitter->setSizes(
-                {std::max(0, total - m_pageSplitter->handleWidth() - kStripHeight), kStripHeight});
+                {std::max(0, total - m_pageSplitter->handleWidth() - StripHeight), StripHeight});
         }
     } else {
         show();
@@ -107,8 +106,8 @@ void TFormSearch::moveEvent(QMoveEvent *event)
         return;
     // Dropped over its own strip at the bottom of the page area: docked again. Nothing else
     // takes the window, and the strip takes no other.
-    const QRect area(m_pageSplitter->mapToGlobal(QPoint(0, m_pageSplitter->height() - kStripHeight)),
-                     QSize(m_pageSplitter->width(), kStripHeight));
+    const QRect area(m_pageSplitter->mapToGlobal(QPoint(0, m_pageSplitter->height() - StripHeight)),
+                     QSize(m_pageSplitter->width(), StripHeight));
     if (area.contains(frameGeometry().topLeft() + kGrip))
         QMetaObject::invokeMethod(this, &TFormSearch::Dock, Qt::QueuedConnection);
 }
